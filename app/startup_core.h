@@ -1,0 +1,19 @@
+// The window-less core of the start-up: the file name from the command line,
+// the wind and the tree, the load, and their release at shutdown.
+#pragma once
+
+class CTree;
+class CWind;
+
+extern CTree* theTree;   // the one tree; owned by the start-up
+extern CWind* treeWind;  // the wind of every element; owned by the start-up
+
+// Steps 1 and 2: takes the first argument as treeFileName (or keeps the
+// default) and prints the "DOR: " lines. A name of 300 characters or more is
+// refused with an "ERROR" line and the default stays.
+void takeFileName(int argc, char** argv);
+// Steps 14 to 17: creates treeWind and theTree, loads treeFileName, formats
+// the statistics and resets the tree. Returns load's result (0 success).
+int createAndLoadTree();
+// Shutdown: cleans up and destroys the tree, deletes the wind.
+void releaseTree();

@@ -1,0 +1,25 @@
+// The viewport window's callbacks: the frame loop, the orbiting camera, input.
+#pragma once
+
+constexpr int MOUSE_NONE = 1000;
+constexpr int MOUSE_ROTATE = 1001;
+constexpr int MOUSE_ZOOM = 1002;
+constexpr int MOUSE_TRANSLATE = 1003;
+
+extern double cameraRotX;      // 0; accumulated vertical drag (x 0.0174532925 = degrees)
+extern double cameraRotY;      // 0; accumulated horizontal drag
+extern double cameraDistance;  // 16; scene distance from the eye along -z
+extern double cameraHeight;    // 5; the scene is moved down by this
+extern float aspectRatio;      // 0 until the first reshape; width / height
+extern int mouseMode;          // MOUSE_NONE
+extern int lastMouseX, lastMouseY;
+
+void display();
+void reshape(int width, int height);
+void keyboard(unsigned char key, int x, int y);
+void mouse(int button, int state, int x, int y);
+void motion(int x, int y);
+void idle();
+void postRedisplay(...);
+void doNothing(...);
+void resetCamera();

@@ -1,0 +1,24 @@
+// CLeaf: a leaf. Has no inertia: every step it turns from its rest direction
+// into the wind, may shiver, and hands its wind force to its parent.
+#pragma once
+
+#include "elements/tree_element.h"
+
+class CLeaf : public CTreeElement {
+public:
+    explicit CLeaf(CWind* w);
+
+    void initialise() override;
+    uint32_t computeHeight() override;
+    void applyAnimationLod() override;
+    void computeForces() override;
+    void computeWindForce() override;
+    void computeRestorationForce() override;
+    void step() override;
+    void drawGlyphs(int32_t arg) override;
+    void resetToRest() override;
+
+    const Matrix4* shiverMatrix = nullptr;  // entry matrixIndex & 15 of CTree::shiverMatrices
+
+    static long createdCount;               // CLeaf objects ever constructed
+};

@@ -1,0 +1,34 @@
+// CSegment: a branch segment, the element that bends. Owns the pointer array
+// of its children; the children themselves are released by CTree.
+#pragma once
+
+#include "elements/tree_element.h"
+
+class CSegment : public CTreeElement {
+public:
+    CSegment();                  // the root's: no wind
+    explicit CSegment(CWind* w); // the loader's
+    ~CSegment() override;
+
+    void initialise() override;
+    uint32_t computeHeight() override;
+    void applyAnimationLod() override;
+    void computeForces() override;
+    void computeWindForce() override;
+    void computeRestorationForce() override;
+    void step() override;
+    void drawGlyphs(int32_t arg) override;
+    void resetToRest() override;
+
+    void computeBackpropForce();
+    void computeDampingForce();
+
+    CTreeElement** children = nullptr;  // childCount slots, file order
+    uint32_t childCount = 0;            // children announced by the record; root 1
+    uint32_t attachedCount = 0;         // children attached so far (loader)
+    double diameter = 0.0;              // model units; root 10 until the trunk's initialise
+    double sectionVolume = 0.0;         // (diameter/2)^2 * length
+    Vec3 velocity;                      // change of direction per step, parent frame
+
+    static long liveCount;              // CSegment objects alive
+};

@@ -1,0 +1,75 @@
+// CTreeElement: a rigid element of the tree (branch segment or leaf) hanging
+// from a point of its parent segment, with its rest and current frames.
+#pragma once
+
+#include <cstdint>
+
+#include "elements/matrix4.h"
+#include "elements/vector3.h"
+
+class CWind;
+
+class CTreeElement {
+public:
+    virtual ~CTreeElement() = default;
+
+    // The nine operations, in slot order.
+    virtual void initialise() = 0;
+    virtual uint32_t computeHeight() = 0;
+    virtual void applyAnimationLod() = 0;
+    virtual void computeForces() = 0;
+    virtual void computeWindForce() = 0;
+    virtual void computeRestorationForce() = 0;
+    virtual void step() = 0;
+    virtual void drawGlyphs(int32_t arg) = 0;
+    virtual void resetToRest() = 0;
+
+    uint32_t depth = 0;               // ancestors: 0 for the root
+    uint32_t height = 0;              // levels below: 0 for a leaf, >= 1 for a segment
+    int32_t matrixIndex = 0;          // slot in the tree's matrix arrays, 1..N (root 0)
+    CWind* wind = nullptr;            // wind source sampled; not owned
+    CTreeElement* parent = nullptr;   // parent segment; not owned; null for the root
+    double thicknessRatio = 1.0;      // sqrt(diameter / parent diameter); leaf 1
+    double length = 1.0;              // model units; leaf and root 1
+    double windArea = 0.0;            // model units^2 catching wind
+    double mass = 0.0;                // segment: density * (d/2)^2 * length * 10000; leaf 0.1
+    double attachPosition = 0.0;      // start on the parent, fraction of the parent's length
+    Vec3 modelDirection;              // file direction, model space (normalised by initialise)
+    Vec3 restDirection;               // unit rest direction, parent frame
+    Matrix4 restLocalRotation;        // RotationZTo(restDirection)
+    Matrix4 restModelRotation;        // RotationZTo(modelDirection)
+    Matrix4 restLocalRotationInverse;
+    Matrix4 restModelRotationInverse;
+    Matrix4 restModelTransform;       // element frame -> model space, rest pose
+    Matrix4 restModelTransformInverse;
+    Matrix4 restLocalTransform;       // element frame -> parent frame, rest pose
+    Matrix4 restLocalTransformInverse;
+    Vec3 direction;                   // current unit direction, parent frame
+    Matrix4 localRotation;            // element frame -> parent frame
+    Matrix4 modelRotation;            // element frame -> model space
+    Matrix4 localRotationInverse;
+    Matrix4 modelRotationInverse;     // model space -> element frame
+    Matrix4 modelTransform;           // element frame -> model space
+    Matrix4 localTransform;           // element frame -> parent frame
+    Vec3 windVector;                  // sampled wind, parent frame
+    Vec3 windForce;
+    Vec3 dampingForce;
+    Vec3 restorationForce;            // leaf: the force handed to the parent
+    Vec3 backpropForce;
+    Vec3 totalForce;                  // segment: the acceleration after step
+    bool frozen = false;              // excluded from bending by the animation LOD
+    float* modelMatrix = nullptr;     // this element's 16 floats in CTree::matrices
+    float* restInverseMatrix = nullptr;  // load-time slot in CTree::restInverseMatrices
+    float* restNormalMatrix = nullptr;   // load-time slot in CTree::restNormalMatrices
+
+protected:
+    // Steps shared by both classes' initialise, once the class's own
+    // quantities are set: the rest frames from the parent's, then the current
+    // state := the rest state.
+    void initialiseFrames();
+    // Current frames := rest frames, forces zeroed (no recursion).
+    void copyRestState();
+    // Frame propagation, the end of every step: model and local frames from
+    // the parent's current ones, and the display matrix into modelMatrix.
+    void propagateFrames();
+};

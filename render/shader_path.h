@@ -1,0 +1,19 @@
+// The shader path: the program built from "MBS.vert" and "MBS.frag" and the
+// acceleration toggle.
+#pragma once
+
+#include <cstdint>
+
+extern uint32_t shaderProgram, vertexShader, fragmentShader;
+
+void initGLSL();
+void cleanUpGLSL();
+// The whole text file, NUL-terminated, in a new[] buffer owned by the caller;
+// null when the name is null, the file cannot be opened or is empty.
+char* readTextFile(const char* fileName);
+
+// The acceleration button: its label names the action of the next press.
+const char* accelerationButtonLabel();
+bool accelerationButtonEnabled();
+// Id 316: toggles hardwareAcceleration when glslAvailable; else nothing.
+void toggleHardwareAcceleration();
