@@ -1,0 +1,4 @@
+// (being written) The control panel.
+#include "panel/control_panel.h"
+void createControlPanel() {}
+void controlCallback(int) {}
