@@ -1,6 +1,73 @@
-// (being written) Leaf motion.
+// Leaf motion: a leaf has no inertia. Every step it turns from its rest
+// direction into the wind it samples, may shiver by its shared shiver
+// rotation, and hands its wind force to its parent segment.
+#include <cmath>
+
+#include "elements/frame_math.h"
 #include "elements/leaf.h"
-void CLeaf::computeForces() {}
-void CLeaf::computeWindForce() {}
-void CLeaf::computeRestorationForce() {}
-void CLeaf::step() {}
+#include "panel/parameters.h"
+#include "wind/wind.h"
+
+void CLeaf::computeForces()
+{
+    computeWindForce();
+    computeRestorationForce();
+    totalForce = leafWindApply ? windForce : Vec3{};  // nothing integrates it
+}
+
+// Leaf wind force, with w the wind at the leaf's origin in the parent frame:
+//   F_wind = w (windArea / windDivisor) leafWindScale
+// The part along the leaf is kept and there is no length factor.
+void CLeaf::computeWindForce()
+{
+    if (!leafWindApply) {
+        windForce = {0.0f, 0.0f, 0.0f};  // windVector keeps its last sample
+        return;
+    }
+    const Vec3 origin = {float(modelTransform.m[0][3]), float(modelTransform.m[1][3]),
+                         float(modelTransform.m[2][3])};
+    const Vec3 w = wind ? wind->windAt(origin) : Vec3{};
+    double v[3];
+    rotateVector(parent->modelRotationInverse, w.x, w.y, w.z, v);
+    windVector = {float(v[0]), float(v[1]), float(v[2])};
+    const double factor = (windArea / (wind ? wind->windDivisor() : 1.0)) * leafWindScale;
+    windForce = {float(windVector.x * factor), float(windVector.y * factor), float(windVector.z * factor)};
+}
+
+// The force handed to the parent: F = -F_wind while the leaf feels the wind
+// and propagates it, else 0. The parent's backpropagation negates it again,
+// so the leaf pushes its parent along the wind.
+void CLeaf::computeRestorationForce()
+{
+    if (leafWindPropagate && leafWindApply)
+        restorationForce = -windForce;
+    else
+        restorationForce = {0.0f, 0.0f, 0.0f};
+}
+
+// direction := normalise(restDirection + windVector) (the unscaled wind), or
+// the rest direction without leaf wind; then the shiver rotation in the
+// leaf's own frame, and the frames rebuilt on the parent's.
+void CLeaf::step()
+{
+    direction = restDirection;
+    if (leafWindApply) {
+        const double nx = double(restDirection.x) + windVector.x, ny = double(restDirection.y) + windVector.y,
+                     nz = double(restDirection.z) + windVector.z;
+        const double n = std::sqrt(nx * nx + ny * ny + nz * nz);
+        // A wind that exactly cancels the rest direction leaves it unchanged.
+        if (n > 1e-30 && std::isfinite(n)) {
+            const double inv = 1.0 / n;
+            direction = {float(nx * inv), float(ny * inv), float(nz * inv)};
+        }
+    }
+    if (shiverApply && shiverMatrix) {
+        Matrix4 turn;
+        setRotationZTo(turn, direction);
+        multiplyRigid(localRotation, turn, *shiverMatrix);
+    } else {
+        setRotationZTo(localRotation, direction);
+    }
+    setTransposedRotation(localRotationInverse, localRotation);
+    propagateFrames();
+}
