@@ -17,3 +17,10 @@ const char* accelerationButtonLabel();
 bool accelerationButtonEnabled();
 // Id 316: toggles hardwareAcceleration when glslAvailable; else nothing.
 void toggleHardwareAcceleration();
+
+class CTree;
+// The per-frame shader path of drawMesh: uploads the matrix texture and draws
+// the static buffers, one glDrawElements per material. Returns false, having
+// drawn nothing, when the model has no buffers or matrix texture (its matrices
+// do not fit into one texture): the caller then draws the fixed-function path.
+bool drawMeshShaderPath(CTree& tree);
