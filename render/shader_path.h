@@ -19,8 +19,13 @@ bool accelerationButtonEnabled();
 void toggleHardwareAcceleration();
 
 class CTree;
-// The per-frame shader path of drawMesh: uploads the matrix texture and draws
-// the static buffers, one glDrawElements per material. Returns false, having
-// drawn nothing, when the model has no buffers or matrix texture (its matrices
-// do not fit into one texture): the caller then draws the fixed-function path.
+// The per-frame shader path of drawMesh: uploads the used rows of the matrix
+// texture and draws the static buffers, one glDrawElements per material.
+// Returns false, having drawn nothing, when the model has no buffers or no
+// matrix texture (its matrices do not fit into one texture): the caller then
+// draws the fixed-function path.
 bool drawMeshShaderPath(CTree& tree);
+// Its parts: whether the model can take the path, and the drawing after the
+// upload (the frame benchmark times the two separately).
+bool shaderPathReady(const CTree& tree);
+void drawShaderMaterials(CTree& tree);

@@ -4,9 +4,11 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "app/windows.h"
 #include "panel/parameters.h"
+#include "render/display_options.h"
 #include "render/shader_path.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
@@ -169,35 +171,74 @@ void CTree::endShaderDraw() {
 
 // Whether the texture bound to unit 0 has an image: a material whose PNG
 // failed to decode has none, and the fixed-function path then draws it
-// untextured (an incomplete texture disables its unit).
+// untextured (an incomplete texture disables its unit), while a shader
+// sampling it would read black.
 static bool boundTextureHasImage() {
     GLint width = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     return width > 0;
 }
 
-bool drawMeshShaderPath(CTree& tree) {
-    if (shaderProgram == 0 || tree.vertexBuffer == 0 || tree.indexBuffer == 0 ||
-        tree.matrixTexture == 0)
-        return false;
-    tree.uploadMatrixTexture();
+// One group of triangles: count entries of the index buffer from entry first,
+// or, while "Show leaves" or "Show segments" is off, only its shown triangles
+// from a client-side list (which needs the index buffer unbound).
+static void drawGroup(const CTree& tree, const std::vector<uint8_t>& leafSlot, GLuint texture,
+                      uint32_t material, uint32_t first, uint32_t count) {
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glUniform1i(glGetUniformLocation(shaderProgram, "useDiffuseTex"),
+                texture != 0 && boundTextureHasImage());
+    checkViewportContext(true);
+    if (allTrianglesShown()) {
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT,
+                       bufferOffset(std::size_t(first) * sizeof(uint32_t)));
+        return;
+    }
+    std::vector<uint32_t> shown;
+    if (material < tree.materialCount) {
+        shown = shownIndices(tree, leafSlot, material);
+    } else {
+        for (uint32_t i = first; i + 2 < first + count && i + 2 < tree.indices.size(); i += 3) {
+            uint32_t v = tree.indices[i];
+            if (v < tree.vertices.size() && triangleShown(leafSlot, tree.vertices[v].matrixIndex))
+                shown.insert(shown.end(), {v, tree.indices[i + 1], tree.indices[i + 2]});
+        }
+    }
+    if (shown.empty())
+        return;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(shown.size()), GL_UNSIGNED_INT,
+                   shown.data());
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, tree.indexBuffer);
+}
+
+bool shaderPathReady(const CTree& tree) {
+    return shaderProgram != 0 && tree.vertexBuffer != 0 && tree.indexBuffer != 0 &&
+           tree.matrixTexture != 0;
+}
+
+void drawShaderMaterials(CTree& tree) {
     glUseProgram(shaderProgram);
     tree.beginShaderDraw();
-    GLint useDiffuseTexLocation = glGetUniformLocation(shaderProgram, "useDiffuseTex");
+    std::vector<uint8_t> leafSlot;
+    if (!allTrianglesShown())
+        leafSlot = leafSlots(tree);
     for (uint32_t m = 0; m < tree.materialCount; ++m) {
-        if (tree.materialIndexCount[m] == 0)
-            continue;
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, tree.materialTextures[m]);
-        glUniform1i(useDiffuseTexLocation,
-                    showDiffuseTextures != 0 && tree.materialTextures[m] != 0 &&
-                        boundTextureHasImage());
-        checkViewportContext(true);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(tree.materialIndexCount[m]),
-                       GL_UNSIGNED_INT,
-                       bufferOffset(std::size_t(tree.materialFirstIndex[m]) * sizeof(uint32_t)));
+        if (tree.materialIndexCount[m] != 0)
+            drawGroup(tree, leafSlot, materialTextureShown(tree, m), m,
+                      tree.materialFirstIndex[m], tree.materialIndexCount[m]);
     }
+    // A model without materials: all its triangles, untextured.
+    if (tree.materialCount == 0 && tree.untexturedIndexCount != 0)
+        drawGroup(tree, leafSlot, 0, 0, 0, tree.untexturedIndexCount);
     glUseProgram(0);
     tree.endShaderDraw();
+}
+
+bool drawMeshShaderPath(CTree& tree) {
+    if (!shaderPathReady(tree))
+        return false;
+    tree.uploadMatrixTexture();
+    drawShaderMaterials(tree);
     return true;
 }
