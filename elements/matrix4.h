@@ -14,6 +14,11 @@ Matrix4 Translate(double x, double y, double z);
 // The shortest rotation taking +Z onto the unit vector d (no twist about d).
 Matrix4 RotationZTo(Vec3 d);
 Matrix4 operator*(const Matrix4& a, const Matrix4& b);
+// a * b for two affine matrices (last rows (0, 0, 0, 1)): the same values as
+// a * b with a third of the work; the frames of the elements are all affine.
+Matrix4 affineProduct(const Matrix4& a, const Matrix4& b);
+// Translate(0, 0, h) * a, without the product.
+Matrix4 liftedAlongZ(const Matrix4& a, double h);
 Matrix4 transpose(const Matrix4& a);
 // M * (v, 1): rotation part plus the fourth column.
 Vec3 transformPoint(const Matrix4& M, Vec3 v);

@@ -1,5 +1,5 @@
-// CSegment: a branch segment, the element that bends. Owns the pointer array
-// of its children; the children themselves are released by CTree.
+// CSegment: a branch segment, the element that bends. Its children array and
+// the children themselves belong to CTree (per-load tables), not to it.
 #pragma once
 
 #include "elements/tree_element.h"
@@ -23,7 +23,7 @@ public:
     void computeBackpropForce();
     void computeDampingForce();
 
-    CTreeElement** children = nullptr;  // childCount slots, file order
+    CTreeElement** children = nullptr;  // childCount slots, file order; empty slots null
     uint32_t childCount = 0;            // children announced by the record; root 1
     uint32_t attachedCount = 0;         // children attached so far (loader)
     double diameter = 0.0;              // model units; root 10 until the trunk's initialise

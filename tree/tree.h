@@ -3,7 +3,9 @@
 // the GL objects built from them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "elements/matrix4.h"
@@ -50,6 +52,18 @@ public:
     // The trunk: the root's only child, null while no model is loaded.
     CTreeElement* trunk() const;
 
+    // Mesh generation helpers: vertex i (and its parallel-array entries) for
+    // element e; a triangle appended at nextTriangle / nextIndex.
+    void setVertex(uint32_t i, const float p[3], const float n[3], const float st[2], int32_t e);
+    void addTriangle(uint32_t a, uint32_t b, uint32_t c, int32_t material);
+    // matrixTexCoord of a vertex of element e: the centre of the first of the
+    // four texels holding matrix e in the matrix texture.
+    void matrixTexCoordOf(int32_t e, float st[2]) const;
+    // Destroys the root and every element under it (no message).
+    void destroyHierarchy();
+    // Releases the elements, the model arrays and the GL objects (no message).
+    void releaseModel();
+
     uint32_t elementCount = 0;          // 'S' and 'L' records in the file
     uint32_t segmentCount = 0;          // segments made since the last root creation
     uint32_t leafCount = 0;             // leaves made since the last root creation
@@ -89,4 +103,21 @@ public:
     CWind* wind = nullptr;                       // not owned
     CSegment* root = nullptr;                    // owned
     float position[3] = {0, 0, 0};               // 'P' record, model space
+
+    // When materialCount is 0 the whole index list (in triangle order) is one
+    // group drawn without a texture, and this is indexCount; otherwise 0.
+    uint32_t untexturedIndexCount = 0;
+    // Material of the generated triangles: segments 0; leaves 1 when the
+    // file has two materials or more, else 0.
+    int32_t segmentMaterial = 0, leafMaterial = 0;
+
+    // Element storage of the loaded model, sized by the counting pass: the
+    // segments and leaves are built in file order in one block, so that a
+    // pre-order walk reads memory front to back; childSlots holds every
+    // segment's children array, rootChild the root's one slot.
+    std::unique_ptr<std::byte[]> elementArena;
+    size_t elementArenaSize = 0, elementArenaUsed = 0;
+    std::vector<CTreeElement*> childSlots;
+    size_t childSlotsUsed = 0;
+    CTreeElement* rootChild = nullptr;
 };

@@ -1,0 +1,69 @@
+// The frames every element shares: its rest frames built on the parent's at
+// load time, the copy of the rest state into the current one, and the frame
+// propagation that ends every animation step.
+#include "elements/tree_element.h"
+
+#include <cmath>
+
+// The file direction as a unit vector. A zero or non-finite direction has no
+// meaning; it is read as +Z (the parent's axis direction in model space).
+static Vec3 unitDirection(Vec3 v)
+{
+    const double x = v.x, y = v.y, z = v.z;
+    const double len = std::sqrt(x * x + y * y + z * z);
+    if (!(len > 0.0) || !std::isfinite(len))
+        return {0.0f, 0.0f, 1.0f};
+    const double inv = 1.0 / len;
+    return {static_cast<float>(x * inv), static_cast<float>(y * inv), static_cast<float>(z * inv)};
+}
+
+void CTreeElement::initialiseFrames()
+{
+    const CTreeElement& P = *parent;
+    modelDirection = unitDirection(modelDirection);
+    // The file direction seen from the parent's rest frame.
+    restDirection = transformPoint(P.restModelRotationInverse, modelDirection);
+    restLocalRotation = RotationZTo(restDirection);
+    restLocalRotationInverse = transpose(restLocalRotation);
+    restModelRotation = RotationZTo(modelDirection);
+    restModelRotationInverse = transpose(restModelRotation);
+    // The element starts h model units up its parent's axis.
+    const double h = P.length * attachPosition;
+    restLocalTransform = Translate(0.0, 0.0, h) * restLocalRotation;
+    restLocalTransformInverse =
+        restLocalRotationInverse * Translate(0.0, 0.0, static_cast<float>(-h));
+    restModelTransform = P.restModelTransform * restLocalTransform;
+    restModelTransformInverse = restLocalTransformInverse * P.restModelTransformInverse;
+    copyRestState();
+}
+
+void CTreeElement::copyRestState()
+{
+    direction = restDirection;
+    localRotation = restLocalRotation;
+    localRotationInverse = restLocalRotationInverse;
+    modelRotation = restModelRotation;
+    modelRotationInverse = restModelRotationInverse;
+    modelTransform = restModelTransform;
+    localTransform = restLocalTransform;
+    windVector = Vec3{};
+    windForce = Vec3{};
+    dampingForce = Vec3{};
+    restorationForce = Vec3{};
+    backpropForce = Vec3{};
+    totalForce = Vec3{};
+}
+
+void CTreeElement::propagateFrames()
+{
+    const CTreeElement& P = *parent;
+    modelRotation = affineProduct(P.modelRotation, localRotation);
+    modelRotationInverse = affineProduct(localRotationInverse, P.modelRotationInverse);
+    // localTransform = Translate(0, 0, h) * localRotation, with the
+    // attachment offset h a float along the parent's +Z.
+    const float h = static_cast<float>(P.length * attachPosition);
+    localTransform = liftedAlongZ(localRotation, h);
+    modelTransform = affineProduct(P.modelTransform, localTransform);
+    if (modelMatrix)
+        toDisplayMatrix(modelTransform, modelMatrix);
+}

@@ -1,0 +1,154 @@
+// CTree: construction, the root element, clean-up, statistics and the small
+// operations through which the program reaches the element hierarchy.
+#include "tree/tree.h"
+
+#include <cstdio>
+
+#include "elements/leaf.h"
+#include "elements/segment.h"
+#include "tree/tree_graphics.h"
+
+CTree::CTree(CWind* w) : wind(w)
+{
+    for (Matrix4& m : shiverMatrices)
+        m = identityMatrix();
+    createRoot();
+    elementCount = segmentCount = leafCount = 0;
+    indexCount = triangleCount = normalCount = vertexCount = 0;
+    useFileMesh = false;
+    noModel = true;
+}
+
+CTree::~CTree()
+{
+    if (!noModel)
+        cleanup();
+    releaseModel();
+}
+
+CTreeElement* CTree::trunk() const { return root ? root->children[0] : nullptr; }
+
+// The root stands for the ground: one child slot (the trunk), length 1,
+// diameter 10 until the trunk's initialise, its model frame one unit below
+// the origin so that the trunk, attached at the root's end, starts at 0.
+void CTree::createRoot()
+{
+    segmentCount = 0;
+    leafCount = 0;
+    destroyHierarchy();
+    root = new CSegment();
+    rootChild = nullptr;
+    root->children = &rootChild;
+    root->childCount = 1;
+    root->attachedCount = 0;
+    root->depth = 0;
+    root->matrixIndex = 0;
+    root->parent = nullptr;
+    root->length = 1.0;
+    root->diameter = 10.0;
+    root->modelDirection = root->restDirection = root->direction = Vec3{0.0f, 0.0f, 1.0f};
+    const Matrix4 I = identityMatrix();
+    root->restLocalRotation = root->restModelRotation = I;
+    root->restLocalRotationInverse = root->restModelRotationInverse = I;
+    root->localRotation = root->modelRotation = I;
+    root->localRotationInverse = root->modelRotationInverse = I;
+    root->restModelTransform = root->restLocalTransform = Translate(0.0, 0.0, -1.0);
+    root->modelTransform = root->localTransform = Translate(0.0, 0.0, -1.0);
+    root->restModelTransformInverse = root->restLocalTransformInverse = Translate(0.0, 0.0, 1.0);
+}
+
+// The elements under the root live in elementArena: they are destroyed in
+// place here (the block itself is freed by releaseModel); the root is the
+// one element made with new.
+void CTree::destroyHierarchy()
+{
+    if (!root)
+        return;
+    std::vector<CTreeElement*> pending;
+    if (rootChild)
+        pending.push_back(rootChild);
+    while (!pending.empty()) {
+        CTreeElement* element = pending.back();
+        pending.pop_back();
+        if (auto* segment = dynamic_cast<CSegment*>(element))
+            for (uint32_t i = 0; i < segment->childCount; ++i)
+                if (segment->children[i])
+                    pending.push_back(segment->children[i]);
+        element->~CTreeElement();
+    }
+    rootChild = nullptr;
+    delete root;
+    root = nullptr;
+}
+
+// Frees a vector's storage, not just its contents.
+template <typename T>
+static void release(std::vector<T>& v)
+{
+    std::vector<T>().swap(v);
+}
+
+void CTree::releaseModel()
+{
+    destroyHierarchy();
+    elementArena.reset();
+    elementArenaSize = elementArenaUsed = 0;
+    release(childSlots);
+    childSlotsUsed = 0;
+    if (treeGraphics && treeGraphics->contextCurrent()) {
+        treeGraphics->deleteMaterialTextures(*this);
+        if (glslAvailable) {
+            treeGraphics->deleteMatrixTexture(*this);
+            treeGraphics->cleanupStaticBuffers(*this);
+        }
+    }
+    // Without a context the names mean nothing any more.
+    vertexBuffer = indexBuffer = matrixTexture = 0;
+    release(matrices);
+    release(restInverseMatrices);
+    release(restNormalMatrices);
+    release(materials);
+    release(materialFirstIndex);
+    release(materialIndexCount);
+    release(vertices);
+    release(restPositions);
+    release(normals);
+    release(indices);
+    release(triangles);
+    release(texCoords);
+    release(materialTextures);
+    untexturedIndexCount = 0;
+}
+
+void CTree::cleanup()
+{
+    std::printf("CTree::cleanup() .. \n");
+    releaseModel();
+    noModel = true;
+}
+
+void CTree::printStatistics(const char* fileName)
+{
+    std::printf("Loaded model %s\n", fileName);
+    std::printf("             %u tree elements\n", elementCount);
+    std::printf("             %u branch segments\n", segmentCount);
+    std::printf("             %u leaves\n", leafCount);
+    std::printf("             %u vertices\n", vertexCount);
+    std::printf("             %u texture coordinates\n", texCoordCount);
+    std::printf("             %u normals\n", normalCount);
+    std::printf("             %u triangles\n", triangleCount);
+    std::printf("             %u materials\n", materialCount);
+    std::printf("             %u recursion depth max\n", maxDepth);
+}
+
+void CTree::reset()
+{
+    if (!noModel && trunk())
+        trunk()->resetToRest();
+}
+
+void CTree::applyAnimationLod()
+{
+    if (!noModel && root)
+        root->applyAnimationLod();
+}
