@@ -20,6 +20,13 @@ void keyboard(unsigned char key, int x, int y);
 void mouse(int button, int state, int x, int y);
 void motion(int x, int y);
 void idle();
-void postRedisplay(...);
-void doNothing(...);
+// The controls window's callbacks: a redisplay of the current window (reshape,
+// motion) and nothing at all (display, mouse).
+void postRedisplay(int, int);
+void doNothing();
+void doNothing(int, int, int, int);
+// "Reset camera": rotations 0, distance 16, height 5.
 void resetCamera();
+
+// Frames displayed since start (the harness counts frames with it).
+extern long framesDisplayed;

@@ -17,6 +17,12 @@ extern float lightPosition[4];      // (10, 10, 20, 1), fixed in the scene
 
 void createWindows();
 void initOpenGL();
+// The capability tests: print "Ready for buffer objects \n" and set
+// bufferObjectsReady when the eleven OpenGL 1.5 buffer entry points exist;
+// print "Ready for GLSL\n" and set glslReady when vertex and fragment shaders
+// exist and vertex shaders can read textures.
+void testBufferObjects();
+void testShaders();
 // Makes the viewport window current and prints "ERROR: wrong context!!\n" if
 // the current context is not viewportContext (and, with compareDrawable, once
 // more if the current drawable is not viewportDC). Work goes on regardless.

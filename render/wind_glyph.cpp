@@ -1,0 +1,28 @@
+// CWind::drawGlyph: a small sphere at (1, 1, 1) in the scene with a white
+// line along the current wind vector, at its full length.
+#include <GL/glew.h>  // before any other GL header
+
+#include <GL/freeglut.h>
+
+#include "wind/wind.h"
+
+void CWind::drawGlyph()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(1, 1, 1);
+    glutSolidSphere(0.2, 8, 4);  // lit, with the current colour and material
+
+    glDisable(GL_LIGHTING);
+    glColor3f(1, 1, 1);
+    glPushAttrib(GL_LINE_BIT);
+    glLineWidth(4.0f);
+    // direction is in the model's axes; (x, y, z) is drawn at (x, z, -y).
+    glBegin(GL_LINES);
+    glVertex3f(0, 0, 0);
+    glVertex3f(direction.x, direction.z, -direction.y);
+    glEnd();
+    glPopAttrib();
+    glPopMatrix();
+    glEnable(GL_LIGHTING);
+}
