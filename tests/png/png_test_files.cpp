@@ -1,0 +1,274 @@
+// Test files for the PNG decoder: libpng writer and reader, hand-made files.
+#include "png_test_files.h"
+
+#include <csetjmp>
+#include <cstring>
+
+#include <png.h>
+#include <zlib.h>
+
+namespace {
+
+void appendToBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+struct ReadCursor
+{
+    const Bytes* bytes;
+    size_t at;
+};
+
+void readFromBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    ReadCursor* c = static_cast<ReadCursor*>(png_get_io_ptr(png));
+    if (c->at + length > c->bytes->size())
+        png_error(png, "read past end");
+    std::memcpy(data, c->bytes->data() + c->at, length);
+    c->at += length;
+}
+
+void quietWarning(png_structp, png_const_charp) {}
+
+unsigned channelsOf(int colorType)
+{
+    return colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+}
+
+void putBigEndian32(Bytes& b, uint32_t v)
+{
+    b.push_back(uint8_t(v >> 24));
+    b.push_back(uint8_t(v >> 16));
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
+
+} // namespace
+
+std::vector<uint16_t> makeSamples(const PngSpec& spec)
+{
+    const unsigned channels = channelsOf(spec.colorType);
+    const unsigned maxValue = spec.colorType == 3 ? spec.paletteSize - 1 : (1u << spec.bitDepth) - 1;
+    std::vector<uint16_t> s(size_t(spec.width) * spec.height * channels);
+    uint32_t rng = spec.seed * 2654435761u + 12345;
+    for (unsigned y = 0; y < spec.height; ++y)
+        for (unsigned x = 0; x < spec.width; ++x)
+            for (unsigned c = 0; c < channels; ++c) {
+                rng = rng * 1664525u + 1013904223u;
+                const unsigned noise = (rng >> 24) & 15;
+                // Bark-like: a diagonal gradient, vertical stripes, a little noise.
+                const double g = double((x * (3 + c) + y * (5 - c % 2) * 2) % 256) / 255.0;
+                const double stripe = ((x / 4 + c) % 3 == 0) ? 0.2 : 0.0;
+                double v = 0.7 * g + stripe + noise / 160.0;
+                if (v > 1.0)
+                    v = 1.0;
+                unsigned value = unsigned(v * maxValue + 0.5);
+                if (spec.bitDepth == 16)
+                    value = (value & 0xFF00) | (rng >> 8 & 0xFF); // low bytes differ from high
+                s[(size_t(y) * spec.width + x) * channels + c] = uint16_t(value);
+            }
+    if (spec.colorKey) // every 5th pixel takes the key colour
+        for (size_t p = 0; p < size_t(spec.width) * spec.height; p += 5)
+            for (unsigned c = 0; c < channels; ++c)
+                s[p * channels + c] = uint16_t(spec.key[c]);
+    return s;
+}
+
+std::vector<unsigned char> makePalette(const PngSpec& spec)
+{
+    std::vector<unsigned char> p(size_t(spec.paletteSize) * 4);
+    for (unsigned i = 0; i < spec.paletteSize; ++i) {
+        p[4 * i + 0] = uint8_t(i * 37 + 11);
+        p[4 * i + 1] = uint8_t(i * 91 + 3);
+        p[4 * i + 2] = uint8_t(255 - i * 13);
+        p[4 * i + 3] = int(i) < spec.trnsCount ? uint8_t(i * 53 + 7) : 255;
+    }
+    return p;
+}
+
+Bytes writePng(const PngSpec& spec, const std::vector<uint16_t>& samples)
+{
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return Bytes();
+    }
+    png_set_write_fn(png, &out, appendToBytes, nullptr);
+    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
+                 spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    const std::vector<unsigned char> palette = makePalette(spec);
+    std::vector<png_color> plte(spec.paletteSize);
+    std::vector<png_byte> alphas(spec.paletteSize);
+    if (spec.colorType == 3) {
+        for (unsigned i = 0; i < spec.paletteSize; ++i) {
+            plte[i] = {palette[4 * i], palette[4 * i + 1], palette[4 * i + 2]};
+            alphas[i] = palette[4 * i + 3];
+        }
+        png_set_PLTE(png, info, plte.data(), int(spec.paletteSize));
+        if (spec.trnsCount >= 0)
+            png_set_tRNS(png, info, alphas.data(), spec.trnsCount, nullptr);
+    } else if (spec.colorKey) {
+        png_color_16 key = {};
+        key.gray = png_uint_16(spec.key[0]);
+        key.red = png_uint_16(spec.key[0]);
+        key.green = png_uint_16(spec.key[1]);
+        key.blue = png_uint_16(spec.key[2]);
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+    png_set_filter(png, 0, spec.filters);
+    png_set_compression_level(png, spec.level);
+    png_set_compression_strategy(png, spec.strategy);
+    png_set_compression_buffer_size(png, spec.idatSize);
+    png_write_info(png, info);
+
+    // Pack the samples: depths below 8 most-significant bit first, 16 big-endian.
+    const unsigned channels = channelsOf(spec.colorType);
+    const size_t rowBytes = (size_t(spec.width) * channels * spec.bitDepth + 7) / 8;
+    std::vector<Bytes> rows(spec.height, Bytes(rowBytes, 0));
+    std::vector<png_bytep> rowPointers(spec.height);
+    for (unsigned y = 0; y < spec.height; ++y) {
+        Bytes& row = rows[y];
+        for (unsigned i = 0; i < spec.width * channels; ++i) {
+            const unsigned v = samples[size_t(y) * spec.width * channels + i];
+            if (spec.bitDepth == 16) {
+                row[2 * i] = uint8_t(v >> 8);
+                row[2 * i + 1] = uint8_t(v);
+            } else if (spec.bitDepth == 8) {
+                row[i] = uint8_t(v);
+            } else {
+                const size_t bit = size_t(i) * spec.bitDepth;
+                row[bit / 8] |= uint8_t(v << (8 - spec.bitDepth - bit % 8));
+            }
+        }
+        rowPointers[y] = row.data();
+    }
+    png_write_image(png, rowPointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+bool libpngDecode(const Bytes& file, Bytes& rgba, unsigned& width, unsigned& height)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    ReadCursor cursor = {&file, 0};
+    png_set_read_fn(png, &cursor, readFromBytes);
+    png_read_info(png, info);
+    width = png_get_image_width(png, info);
+    height = png_get_image_height(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t(width) * 4)
+        png_error(png, "not RGBA");
+    rgba.assign(size_t(width) * height * 4, 0);
+    std::vector<png_bytep> rows(height);
+    for (unsigned y = 0; y < height; ++y)
+        rows[y] = rgba.data() + size_t(y) * width * 4;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+Bytes ihdrData(unsigned width, unsigned height, int bitDepth, int colorType, int interlace,
+               int compression, int filter)
+{
+    Bytes d;
+    putBigEndian32(d, width);
+    putBigEndian32(d, height);
+    d.push_back(uint8_t(bitDepth));
+    d.push_back(uint8_t(colorType));
+    d.push_back(uint8_t(compression));
+    d.push_back(uint8_t(filter));
+    d.push_back(uint8_t(interlace));
+    return d;
+}
+
+Bytes pngFile(const std::vector<Chunk>& chunks, bool badCrc)
+{
+    Bytes f = {137, 80, 78, 71, 13, 10, 26, 10};
+    for (const Chunk& c : chunks) {
+        putBigEndian32(f, uint32_t(c.data.size()));
+        const size_t typeAt = f.size();
+        f.insert(f.end(), c.type.begin(), c.type.end());
+        f.insert(f.end(), c.data.begin(), c.data.end());
+        const uint32_t crc = uint32_t(crc32(0, f.data() + typeAt, uInt(f.size() - typeAt)));
+        putBigEndian32(f, badCrc ? ~crc : crc);
+    }
+    return f;
+}
+
+Bytes simplePng(unsigned width, unsigned height, int bitDepth, int colorType, const Bytes& zlib,
+                const std::vector<Chunk>& before)
+{
+    std::vector<Chunk> chunks = {{"IHDR", ihdrData(width, height, bitDepth, colorType)}};
+    chunks.insert(chunks.end(), before.begin(), before.end());
+    chunks.push_back({"IDAT", zlib});
+    chunks.push_back({"IEND", {}});
+    return pngFile(chunks);
+}
+
+Bytes zlibCompress(const Bytes& raw, int level)
+{
+    uLongf size = compressBound(uLong(raw.size()));
+    Bytes out(size);
+    compress2(out.data(), &size, raw.data(), uLong(raw.size()), level);
+    out.resize(size);
+    return out;
+}
+
+void BitWriter::put(unsigned value, unsigned count)
+{
+    for (unsigned i = 0; i < count; ++i, ++bits) {
+        if (bits % 8 == 0)
+            bytes.push_back(0);
+        bytes.back() |= uint8_t(((value >> i) & 1) << (bits % 8));
+    }
+}
+
+void BitWriter::code(unsigned c, unsigned length)
+{
+    for (unsigned i = length; i-- > 0;)
+        put((c >> i) & 1, 1);
+}
+
+void BitWriter::fixedSymbol(unsigned s)
+{
+    if (s < 144)
+        code(0x30 + s, 8);
+    else if (s < 256)
+        code(0x190 + s - 144, 9);
+    else if (s < 280)
+        code(s - 256, 7);
+    else
+        code(0xC0 + s - 280, 8);
+}
+
+void BitWriter::align()
+{
+    while (bits % 8)
+        put(0, 1);
+}
+
+Bytes zlibWrap(const Bytes& deflate, bool trailer)
+{
+    Bytes z = {0x78, 0x01};
+    z.insert(z.end(), deflate.begin(), deflate.end());
+    if (trailer)
+        z.insert(z.end(), {0, 0, 0, 1});
+    return z;
+}
