@@ -1,4 +1,637 @@
-// (being written) The control panel.
+// The control panel: the widgets of the "DOR controls" window, drawn with
+// Dear ImGui in that window's own GL context, the input routing between the
+// panel and the viewer's keyboard callback, and the idle callback.
 #include "panel/control_panel.h"
-void createControlPanel() {}
-void controlCallback(int) {}
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <imgui.h>
+#include <imgui_impl_glut.h>
+#include <imgui_impl_opengl2.h>
+
+#include "app/startup_core.h"
+#include "app/viewport.h"
+#include "app/windows.h"
+#include "panel/parameters.h"
+#include "render/shader_path.h"
+#include "wind/wind.h"
+
+bool controlPanelCreated = false;
+RotationWidget windRotationControl;
+
+// --- layout, in pixels of the default 13-pixel font
+constexpr float FIRST_COLUMN_WIDTH = 226.0f;
+constexpr float PANEL_INSET = 5.0f;         // frame to content, each nesting level
+constexpr float PANEL_BOTTOM_PAD = 2.0f;    // last widget to the frame's bottom line
+constexpr float FLOAT_FIELD_WIDTH = 52.0f;  // "100.00"
+constexpr float INT_FIELD_WIDTH = 30.0f;    // "200"
+constexpr float WIND_WIDGET_SIZE = 96.0f;
+constexpr int FILE_EDIT_SIZE = 1024;        // longer than treeFileName, to see a refusal
+
+// Drag speeds, parameter units per pixel. The LOD spinners step one level
+// per 5 pixels (shift: ten times faster, ImGui's fine and fast modifiers).
+constexpr float FLOAT_SPINNER_SPEED = 0.2f;
+constexpr float SHIVER_INTENSITY_SPEED = 0.01f;
+constexpr float LOD_SPINNER_SPEED = 0.2f;
+
+// ---------------------------------------------------------------------------
+// Widget bookkeeping
+
+// A framed group ("panel") in construction: its outline is drawn when it ends.
+struct PanelFrame {
+    float left, right;        // outline, screen pixels
+    float top;                // the top line, through the middle of the title
+    float titleLeft, titleRight;
+};
+
+static std::vector<PanelFrame> openPanels;
+static std::vector<std::string> panelPath;  // titles of the open panels
+static std::map<std::string, std::vector<float>> itemRects;
+
+static std::string itemPath(const char* label)
+{
+    std::string path;
+    for (const std::string& title : panelPath)
+        path += title + "/";
+    return path + label;
+}
+
+// Remembers where the latest widget was drawn, for controlPanelItemRect.
+static void noteItem(const char* label)
+{
+    ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
+    itemRects[itemPath(label)] = {a.x, a.y, b.x, b.y};
+}
+
+bool controlPanelItemRect(const char* path, float rect[4])
+{
+    auto it = itemRects.find(path);
+    if (it == itemRects.end())
+        return false;
+    std::copy(it->second.begin(), it->second.end(), rect);
+    return true;
+}
+
+// Called when a widget changed its live parameter or was pressed: the
+// viewport is redrawn, and a widget with an id runs controlCallback with the
+// viewport's window and context current; the panel's window is current again
+// afterwards. Without windows (tests) only the callback runs.
+static void widgetChanged(int id)
+{
+    if (!controlPanelCreated) {
+        if (id != 0)
+            controlCallback(id);
+        return;
+    }
+    glutPostWindowRedisplay(viewportWindow);
+    if (id != 0) {
+        int previous = glutGetWindow();
+        glutSetWindow(viewportWindow);
+        controlCallback(id);
+        if (previous != 0)
+            glutSetWindow(previous);
+    }
+}
+
+// A framed group with its title on the top line; nested groups sit inside
+// their parent's frame. Labels repeated in several groups ("Apply", "Scale")
+// get distinct ImGui ids from the group's id scope.
+static void beginPanel(const char* title)
+{
+    ImGui::PushID(title);
+    ImVec2 start = ImGui::GetCursorScreenPos();
+    float right = openPanels.empty() ? start.x + ImGui::GetContentRegionAvail().x
+                                     : openPanels.back().right - PANEL_INSET;
+    ImGui::SetCursorScreenPos(ImVec2(start.x + PANEL_INSET + 3.0f, start.y));
+    ImGui::TextUnformatted(title);
+    ImVec2 t0 = ImGui::GetItemRectMin(), t1 = ImGui::GetItemRectMax();
+    openPanels.push_back({start.x, right, 0.5f * (t0.y + t1.y), t0.x - 3.0f, t1.x + 3.0f});
+    panelPath.push_back(title);
+    ImGui::Indent(PANEL_INSET);
+}
+
+static void endPanel()
+{
+    ImGui::Unindent(PANEL_INSET);
+    ImGui::Dummy(ImVec2(1.0f, PANEL_BOTTOM_PAD));
+    float bottom = ImGui::GetItemRectMax().y;
+    PanelFrame f = openPanels.back();
+    openPanels.pop_back();
+    panelPath.pop_back();
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    ImU32 colour = ImGui::GetColorU32(ImGuiCol_Border);
+    draw->AddLine(ImVec2(f.left, f.top), ImVec2(f.titleLeft, f.top), colour);
+    draw->AddLine(ImVec2(f.titleRight, f.top), ImVec2(f.right, f.top), colour);
+    draw->AddLine(ImVec2(f.left, f.top), ImVec2(f.left, bottom), colour);
+    draw->AddLine(ImVec2(f.right, f.top), ImVec2(f.right, bottom), colour);
+    draw->AddLine(ImVec2(f.left, bottom), ImVec2(f.right + 1.0f, bottom), colour);
+    ImGui::PopID();
+}
+
+static void checkbox(const char* label, int& value, int id = 0)
+{
+    bool on = value != 0;
+    if (ImGui::Checkbox(label, &on)) {
+        value = on ? 1 : 0;
+        widgetChanged(id);
+    }
+    noteItem(label);
+}
+
+static void floatSpinner(const char* label, float& value, float speed = FLOAT_SPINNER_SPEED)
+{
+    ImGui::SetNextItemWidth(FLOAT_FIELD_WIDTH);
+    if (ImGui::DragFloat(label, &value, speed, 0.0f, 100.0f, "%.2f", ImGuiSliderFlags_AlwaysClamp))
+        widgetChanged(0);
+    noteItem(label);
+}
+
+static void lodSpinner(const char* label, int& value, int id, int minimum)
+{
+    ImGui::SetNextItemWidth(INT_FIELD_WIDTH);
+    if (ImGui::DragInt(label, &value, LOD_SPINNER_SPEED, minimum, 200, "%d", ImGuiSliderFlags_AlwaysClamp))
+        widgetChanged(id);
+    noteItem(label);
+}
+
+static bool button(const char* label, int id, const char* path = nullptr)
+{
+    bool pressed = ImGui::Button(label);
+    noteItem(path ? path : label);
+    if (pressed)
+        widgetChanged(id);
+    return pressed;
+}
+
+// ---------------------------------------------------------------------------
+// The "File" field
+
+bool commitFileName(const char* text)
+{
+    std::size_t n = strnlen(text, TREE_FILE_NAME_SIZE);
+    if (n >= TREE_FILE_NAME_SIZE) {
+        std::printf("ERROR: file name refused: it has %zu characters or more, at most %zu fit\n",
+                    TREE_FILE_NAME_SIZE, TREE_FILE_NAME_SIZE - 1);
+        return false;
+    }
+    std::memcpy(treeFileName, text, n + 1);
+    widgetChanged(ID_FILE);
+    return true;
+}
+
+static void fileField()
+{
+    // The edit happens in a buffer of its own, longer than treeFileName, so
+    // that an overlong name is seen whole and refused rather than cut short.
+    // While the field is not being edited it shows the current name.
+    static char edit[FILE_EDIT_SIZE];
+    static bool editing = false;
+    if (!editing)
+        std::snprintf(edit, sizeof edit, "%s", treeFileName);
+    float labelWidth = ImGui::CalcTextSize("File").x + ImGui::GetStyle().ItemInnerSpacing.x;
+    float right = openPanels.empty() ? ImGui::GetCursorScreenPos().x + ImGui::GetContentRegionAvail().x
+                                     : openPanels.back().right - PANEL_INSET;
+    ImGui::SetNextItemWidth(right - ImGui::GetCursorScreenPos().x - labelWidth);
+    bool committed = ImGui::InputText("File", edit, sizeof edit, ImGuiInputTextFlags_EnterReturnsTrue);
+    editing = ImGui::IsItemActive();
+    noteItem("File");
+    if (committed) {
+        editing = false;
+        commitFileName(edit);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The "Wind" rotation widget
+
+static ImVec2 onScreen(ImVec2 centre, float radius, Vec3 v)
+{
+    return ImVec2(centre.x + radius * v.x, centre.y - radius * v.y);
+}
+
+// The ball with its turned axes, and the wind direction that the wind source
+// computes from windRotation: an arrow with a sphere at its tip, drawn larger
+// and darker when it points towards the eye.
+static void drawWindBall(ImVec2 centre, float radius)
+{
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    draw->AddCircleFilled(centre, radius, IM_COL32(225, 225, 230, 255), 48);
+    draw->AddCircle(centre, radius, ImGui::GetColorU32(ImGuiCol_Border), 48);
+    const ImU32 axisColours[3] = {IM_COL32(200, 70, 70, 255), IM_COL32(70, 160, 70, 255),
+                                  IM_COL32(70, 70, 200, 255)};
+    for (int i = 0; i < 3; ++i) {
+        Vec3 e;
+        (i == 0 ? e.x : i == 1 ? e.y : e.z) = 1.0f;
+        Vec3 a = applyRows(windRotation, e);
+        ImU32 c = axisColours[i];
+        if (a.z < 0.0f)
+            c = (c & 0x00FFFFFF) | (90u << 24);  // behind the ball's centre: faint
+        draw->AddLine(onScreen(centre, radius, a * -1.0f), onScreen(centre, radius, a), c, 1.0f);
+    }
+    Vec3 base = treeWind ? treeWind->baseDirection : Vec3{1.0f, 0.0f, 0.0f};
+    Vec3 t = applyRows(windRotation, base);
+    float l = length(t);
+    if (l > 0.0f)
+        t = t * (1.0f / l);
+    ImU32 arrow = t.z >= 0.0f ? IM_COL32(20, 20, 90, 255) : IM_COL32(110, 110, 150, 255);
+    ImVec2 tip = onScreen(centre, 0.85f * radius, t);
+    draw->AddLine(centre, tip, arrow, 3.0f);
+    draw->AddCircleFilled(tip, 4.0f + 2.0f * t.z, arrow, 16);
+}
+
+static void windWidget()
+{
+    ImVec2 origin = ImGui::GetCursorScreenPos();
+    ImGui::InvisibleButton("Wind", ImVec2(WIND_WIDGET_SIZE, WIND_WIDGET_SIZE));
+    noteItem("Wind");
+    ImVec2 centre(origin.x + 0.5f * WIND_WIDGET_SIZE, origin.y + 0.5f * WIND_WIDGET_SIZE);
+    float radius = 0.5f * WIND_WIDGET_SIZE - 3.0f;
+    ImVec2 mouse = ImGui::GetIO().MousePos;
+    Vec3 point = arcballPoint(mouse.x, mouse.y, centre.x, centre.y, radius);
+    RotationWidget& w = windRotationControl;
+    if (ImGui::IsItemActivated())
+        rotationPress(w, point);
+    if (ImGui::IsItemActive()) {
+        rotationDrag(w, point, windRotation);
+        if (rotationAngle(w.frameTurn) > 0.0f)
+            widgetChanged(ID_WIND_ROTATION);
+    } else {
+        rotationRelease(w);
+        if (rotationSpinStep(w, windRotation))
+            widgetChanged(ID_WIND_ROTATION);
+    }
+    drawWindBall(centre, radius);
+    ImGui::SameLine();
+    ImGui::SetCursorScreenPos(ImVec2(ImGui::GetCursorScreenPos().x,
+                                     centre.y - 0.5f * ImGui::GetTextLineHeight()));
+    ImGui::TextUnformatted("Wind");
+}
+
+// ---------------------------------------------------------------------------
+// The panel
+
+void buildControlPanel()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
+    ImGui::SetNextWindowSize(io.DisplaySize);
+    ImGui::Begin("DOR controls", nullptr,
+                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_NoBringToFrontOnFocus);
+    ImGui::Columns(2, "columns", false);
+    ImGui::SetColumnWidth(0, FIRST_COLUMN_WIDTH);
+
+    // First column.
+    beginPanel("file");
+    fileField();
+    button("Reload file", ID_RELOAD);
+    endPanel();
+
+    beginPanel("animation control");
+    checkbox("Frame-by-frame mode", frameByFrameMode, ID_FRAME_BY_FRAME);
+    button("Frame step", ID_FRAME_STEP);
+    button("Reset tree", ID_RESET_TREE);
+    endPanel();
+
+    beginPanel("wind");
+    button("Reset windfield", ID_RESET_WIND);
+    checkbox("show glyphs", showWindGlyph);
+    floatSpinner("wind velocity", windVelocity);
+    windWidget();
+    endPanel();
+
+    beginPanel("Display options");
+    checkbox("diffuse texturess", showDiffuseTextures);
+    checkbox("Lighting", lightingEnabled, ID_LIGHTING);
+    ImGui::BeginDisabled(!lightIntensitySpinnerEnabled);
+    floatSpinner("Light intensity", lightIntensity);
+    ImGui::EndDisabled();
+    checkbox("Show leaves", showLeaves);
+    checkbox("Show segments", showSegments);
+    checkbox("Show face normals", showFaceNormals);
+    checkbox("Show segments' local CS", showSegmentFrames);
+    checkbox("Show scene elements", showSceneElements);
+    endPanel();
+
+    beginPanel("Camera control");
+    button("Reset camera", ID_RESET_CAMERA);
+    beginPanel("projection mode");
+    if (ImGui::RadioButton("perspective", &projectionMode, 0))
+        widgetChanged(ID_PROJECTION);
+    noteItem("perspective");
+    if (ImGui::RadioButton("orthographic", &projectionMode, 1))
+        widgetChanged(ID_PROJECTION);
+    noteItem("orthographic");
+    endPanel();
+    endPanel();
+
+    // The label names what the next press does; the id stays the same.
+    std::string acceleration = std::string(accelerationButtonLabel()) + "###acceleration";
+    ImGui::BeginDisabled(!accelerationButtonEnabled());
+    button(acceleration.c_str(), ID_ACCELERATION, "acceleration");
+    ImGui::EndDisabled();
+
+    // Second column.
+    ImGui::NextColumn();
+    if (ImGui::Button("Quit"))
+        std::exit(0);
+    noteItem("Quit");
+
+    beginPanel("Bending model");
+    beginPanel("Material properties");
+    floatSpinner("Density", density);
+    floatSpinner("Rigidity", rigidity);
+    endPanel();
+
+    beginPanel("Leaves");
+    floatSpinner("Leaves' surface", leafSurface);
+    beginPanel("Wind force");
+    checkbox("Apply", leafWindApply);
+    floatSpinner("Scale", leafWindScale);
+    checkbox("Propagate", leafWindPropagate);
+    checkbox("Show glyphs", showLeafWindGlyphs);
+    endPanel();
+    beginPanel("Shiver");
+    checkbox("Apply", shiverApply);
+    floatSpinner("Shiver speed", shiverSpeed);
+    floatSpinner("Shiver intensity", shiverIntensity, SHIVER_INTENSITY_SPEED);
+    endPanel();
+    endPanel();
+
+    beginPanel("Segments");
+    checkbox("Show velocity", showVelocity);
+    struct ForcePanel {
+        const char* title;
+        int& apply;
+        float& scale;
+        int& glyphs;
+    };
+    const ForcePanel forces[] = {
+        {"Wind force", segmentWindApply, segmentWindScale, showSegmentWindGlyphs},
+        {"Restoration force", restorationApply, restorationScale, showRestorationGlyphs},
+        {"Backpropagated force", backpropApply, backpropScale, showBackpropGlyphs},
+        {"Damping force", dampingApply, dampingScale, showDampingGlyphs},
+    };
+    for (const ForcePanel& f : forces) {
+        beginPanel(f.title);
+        checkbox("Apply", f.apply);
+        floatSpinner("Scale", f.scale);
+        checkbox("Show glyphs", f.glyphs);
+        endPanel();
+    }
+    beginPanel("animation LOD");
+    lodSpinner("Bend min (forward)", bendMinForward, ID_BEND_MIN_FORWARD, 0);
+    lodSpinner("Bend max (forward)", bendMaxForward, ID_BEND_MAX_FORWARD, 0);
+    lodSpinner("Bend min (reverse)", bendMinReverse, ID_BEND_MIN_REVERSE, 0);
+    lodSpinner("Bend max (reverse)", bendMaxReverse, ID_BEND_MAX_REVERSE, 0);
+    lodSpinner("Bend every n-th (forward)", bendEveryNthForward, ID_BEND_EVERY_NTH_FORWARD, 1);
+    lodSpinner("Bend every n-th (reverse)", bendEveryNthReverse, ID_BEND_EVERY_NTH_REVERSE, 1);
+    lodSpinner("Assert bend min (forward)", assertBendMinForward, ID_ASSERT_BEND_MIN_FORWARD, 0);
+    lodSpinner("Assert bend min (reverse)", assertBendMinReverse, ID_ASSERT_BEND_MIN_REVERSE, 0);
+    endPanel();
+    endPanel();
+    endPanel();
+
+    ImGui::Columns(1);
+    ImGui::End();
+}
+
+// ---------------------------------------------------------------------------
+// Input of the controls window
+//
+// ImGui 1.86 reads the mouse buttons and keys as states once per frame, so a
+// press and its release within one frame (a quick click, a key typed by a
+// tool) would go unseen. Input events therefore wait in a queue, and each
+// frame takes them in order up to the first one that would change a button
+// or key already changed in that frame; the rest wait for the next frame.
+
+struct InputEvent {
+    enum Kind { Mouse, Move, Wheel, Key, KeyUp, Special, SpecialUp } kind;
+    int code;   // GLUT button, character or special key
+    int state;  // mouse: GLUT_DOWN / GLUT_UP, wheel: direction, keys: GLUT modifiers
+    int x, y;
+};
+
+static std::deque<InputEvent> pendingInput;
+
+// A character key down or up in ImGui's key states. GLUT cannot tell Tab
+// from Ctrl+I, so control characters 1..26 count as their letter too; a
+// letter counts in both cases (ImGui's shortcuts ask for upper case).
+static void feedKey(const InputEvent& e)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    bool down = e.kind == InputEvent::Key || e.kind == InputEvent::Special;
+    io.KeyCtrl = (e.state & GLUT_ACTIVE_CTRL) != 0;
+    io.KeyShift = (e.state & GLUT_ACTIVE_SHIFT) != 0;
+    io.KeyAlt = (e.state & GLUT_ACTIVE_ALT) != 0;
+    if (e.kind == InputEvent::Special || e.kind == InputEvent::SpecialUp) {
+        if (e.code >= 0 && e.code + 256 < IM_ARRAYSIZE(io.KeysDown))
+            io.KeysDown[e.code + 256] = down;
+        return;
+    }
+    int c = e.code & 0xFF;
+    if (down && c >= 32)
+        io.AddInputCharacter((unsigned int)c);
+    io.KeysDown[c] = down;
+    if (c >= 1 && c <= 26)
+        io.KeysDown[c - 1 + 'a'] = io.KeysDown[c - 1 + 'A'] = down;
+    else if (c >= 'a' && c <= 'z')
+        io.KeysDown[c - 'a' + 'A'] = down;
+    else if (c >= 'A' && c <= 'Z')
+        io.KeysDown[c - 'A' + 'a'] = down;
+}
+
+static void takePendingInput()
+{
+    bool buttonChanged = false;
+    std::vector<int> changed;  // buttons (negative) and keys changed this frame
+    auto seen = [&changed](int c) {
+        for (int d : changed)
+            if (d == c)
+                return true;
+        return false;
+    };
+    while (!pendingInput.empty()) {
+        const InputEvent e = pendingInput.front();
+        int code = e.kind == InputEvent::Mouse ? -1 - e.code
+                 : e.kind == InputEvent::Special || e.kind == InputEvent::SpecialUp ? 256 + e.code
+                 : (e.code & 0xFF);
+        bool stateChange = e.kind != InputEvent::Move && e.kind != InputEvent::Wheel;
+        if (stateChange && seen(code))
+            break;
+        if (e.kind == InputEvent::Move && buttonChanged)
+            break;
+        pendingInput.pop_front();
+        switch (e.kind) {
+        case InputEvent::Mouse:
+            ImGui_ImplGLUT_MouseFunc(e.code, e.state, e.x, e.y);
+            buttonChanged = true;
+            break;
+        case InputEvent::Move: ImGui_ImplGLUT_MotionFunc(e.x, e.y); break;
+        case InputEvent::Wheel: ImGui_ImplGLUT_MouseWheelFunc(e.code, e.state, e.x, e.y); break;
+        default: feedKey(e); break;
+        }
+        if (stateChange)
+            changed.push_back(code);
+    }
+}
+
+static void queueKey(InputEvent::Kind kind, int code, int x, int y)
+{
+    pendingInput.push_back({kind, code, glutGetModifiers(), x, y});
+}
+
+// The panel holds the keyboard while a widget is active, above all while
+// the "File" field is being edited.
+static bool panelHasKeyboard()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    return io.WantCaptureKeyboard || io.WantTextInput;
+}
+
+static void panelKeyboard(unsigned char key, int x, int y)
+{
+    if (panelHasKeyboard())
+        queueKey(InputEvent::Key, key, x, y);
+    else
+        keyboard(key, x, y);
+}
+
+static void panelKeyboardUp(unsigned char key, int x, int y)
+{
+    queueKey(InputEvent::KeyUp, key, x, y);
+}
+
+static void panelSpecial(int key, int x, int y)
+{
+    queueKey(InputEvent::Special, key, x, y);
+}
+
+static void panelSpecialUp(int key, int x, int y)
+{
+    queueKey(InputEvent::SpecialUp, key, x, y);
+}
+
+static void panelMouse(int button, int state, int x, int y)
+{
+    pendingInput.push_back({InputEvent::Mouse, button, state, x, y});
+}
+
+static void panelMotion(int x, int y)
+{
+    pendingInput.push_back({InputEvent::Move, 0, 0, x, y});
+}
+
+static void panelWheel(int wheel, int direction, int x, int y)
+{
+    pendingInput.push_back({InputEvent::Wheel, wheel, direction, x, y});
+}
+
+static void panelReshape(int width, int height)
+{
+    ImGui_ImplGLUT_ReshapeFunc(width, height);
+    glutPostRedisplay();
+}
+
+// The controls window's display: one ImGui frame.
+static void panelDisplay()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    io.DisplaySize = ImVec2((float)width, (float)height);
+    takePendingInput();
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui_ImplGLUT_NewFrame();  // also ImGui::NewFrame
+    buildControlPanel();
+    ImGui::Render();
+    glViewport(0, 0, width, height);
+    ImVec4 bg = ImGui::GetStyle().Colors[ImGuiCol_WindowBg];
+    glClearColor(bg.x, bg.y, bg.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    glFlush();  // single-buffered window
+}
+
+// Keys typed in the viewport reach the panel while it holds the keyboard.
+static void viewportKeyboard(unsigned char key, int x, int y)
+{
+    if (ImGui::GetIO().WantTextInput)
+        queueKey(InputEvent::Key, key, x, y);
+    else
+        keyboard(key, x, y);
+}
+
+static void viewportKeyboardUp(unsigned char key, int x, int y)
+{
+    queueKey(InputEvent::KeyUp, key, x, y);
+}
+
+// The viewport's idle work, and a redisplay of the panel so that it follows
+// the mouse, spins the wind ball and shows values set elsewhere.
+static void panelIdle()
+{
+    idle();
+    glutPostWindowRedisplay(controlsWindow);
+}
+
+static void setCompactStyle()
+{
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowPadding = ImVec2(6.0f, 6.0f);
+    style.FramePadding = ImVec2(4.0f, 2.0f);
+    style.ItemSpacing = ImVec2(6.0f, 3.0f);
+    style.ItemInnerSpacing = ImVec2(4.0f, 3.0f);
+    style.WindowBorderSize = 0.0f;
+    style.FrameBorderSize = 1.0f;
+    style.WindowRounding = 0.0f;
+    style.Colors[ImGuiCol_WindowBg] = ImVec4(0.86f, 0.86f, 0.86f, 1.0f);
+}
+
+void createControlPanel()
+{
+    if (controlPanelCreated)
+        return;
+    glutSetWindow(controlsWindow);
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;  // no persisted state
+    io.LogFilename = nullptr;
+    setCompactStyle();
+    ImGui_ImplGLUT_Init();
+    ImGui_ImplOpenGL2_Init();
+
+    glutDisplayFunc(panelDisplay);
+    glutReshapeFunc(panelReshape);
+    glutKeyboardFunc(panelKeyboard);
+    glutKeyboardUpFunc(panelKeyboardUp);
+    glutSpecialFunc(panelSpecial);
+    glutSpecialUpFunc(panelSpecialUp);
+    glutMouseFunc(panelMouse);
+    glutMotionFunc(panelMotion);
+    glutPassiveMotionFunc(panelMotion);
+    glutMouseWheelFunc(panelWheel);
+
+    glutSetWindow(viewportWindow);
+    glutKeyboardFunc(viewportKeyboard);
+    glutKeyboardUpFunc(viewportKeyboardUp);
+
+    // The widget starts from no rotation.
+    static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::memcpy(windRotation, identity, sizeof identity);
+    windRotationControl = RotationWidget{};
+    lightIntensitySpinnerEnabled = lightingEnabled != 0;
+
+    glutIdleFunc(panelIdle);
+    controlPanelCreated = true;
+}
