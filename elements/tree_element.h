@@ -62,6 +62,11 @@ public:
     float* restInverseMatrix = nullptr;  // load-time slot in CTree::restInverseMatrices
     float* restNormalMatrix = nullptr;   // load-time slot in CTree::restNormalMatrices
 
+    // Frame propagation, the end of every step, once localRotation and
+    // localRotationInverse are final: model and local frames from the
+    // parent's current ones, and the display matrix into modelMatrix.
+    void propagateFrames();
+
 protected:
     // Steps shared by both classes' initialise, once the class's own
     // quantities are set: the rest frames from the parent's, then the current
@@ -69,7 +74,4 @@ protected:
     void initialiseFrames();
     // Current frames := rest frames, forces zeroed (no recursion).
     void copyRestState();
-    // Frame propagation, the end of every step: model and local frames from
-    // the parent's current ones, and the display matrix into modelMatrix.
-    void propagateFrames();
 };
