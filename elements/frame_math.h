@@ -30,8 +30,8 @@ inline void setRotationZTo(Matrix4& R, Vec3 d)
     }
     if (dz < -1.0)
         dz = -1.0;
-    const double inv = 1.0 / std::sqrt(dx * dx + dy * dy);
-    const double ax = float(-dy * inv), ay = float(dx * inv);
+    const double horizontal = std::sqrt(dx * dx + dy * dy);
+    const double ax = float(-dy / horizontal), ay = float(dx / horizontal);
     const double c = dz, s = std::sqrt(1.0 - dz * dz), t = 1.0 - c;
     R.m[0][0] = c + t * ax * ax; R.m[0][1] = t * ax * ay;     R.m[0][2] = ay * s;
     R.m[1][0] = t * ax * ay;     R.m[1][1] = c + t * ay * ay; R.m[1][2] = -ax * s;
