@@ -310,8 +310,9 @@ TEST(PngErrors, EveryErrorNumberFromACraftedInput)
         EXPECT_EQ(decodePngImage(e.file, out), e.code) << e.what;
     }
     for (int code = 10; code <= 58; ++code) {
-        if (code != 12 && code != 16)
+        if (code != 12 && code != 16) {
             EXPECT_TRUE(seen.count(code)) << "no test input for error " << code;
+        }
     }
 }
 
