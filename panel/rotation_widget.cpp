@@ -23,8 +23,10 @@ Quat normalized(Quat q)
 
 float rotationAngle(Quat q)
 {
-    float w = std::min(std::fabs(q.w), 1.0f);
-    return 2.0f * std::acos(w);
+    // atan2 of sin and cos of the half angle stays exact for small angles,
+    // where acos(w) of a float w rounds to 0.
+    float s = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
+    return 2.0f * std::atan2(s, std::fabs(q.w));
 }
 
 Vec3 rotate(Quat q, Vec3 v)
