@@ -1,0 +1,140 @@
+// Writer of the "tre" text format and the hierarchy helpers of TreFile.
+#include "tools/grow/tre_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+bool computeParents(const TreFile& file, std::vector<int>& parents, std::string& error)
+{
+    parents.assign(file.elements.size(), -1);
+    // Open segments: position and children still to come.
+    std::vector<std::pair<int, uint32_t>> open;
+    for (size_t k = 0; k < file.elements.size(); ++k) {
+        if (k > 0 && open.empty()) {
+            error = "more than one top-level element (element " + std::to_string(k + 1) + ")";
+            return false;
+        }
+        if (!open.empty()) {
+            parents[k] = open.back().first;
+            if (--open.back().second == 0)
+                open.pop_back();
+        }
+        const TreElement& e = file.elements[k];
+        // A parent leaves the stack as soon as its last child is placed: what
+        // follows belongs to that child's subtree or to an older ancestor.
+        if (!e.leaf && e.childCount > 0)
+            open.push_back({int(k), e.childCount});
+    }
+    if (!open.empty()) {
+        error = "segment " + std::to_string(open.back().first + 1) + " announces more children than follow";
+        return false;
+    }
+    return true;
+}
+
+std::vector<Vec3d> elementOrigins(const TreFile& file, const std::vector<int>& parents)
+{
+    std::vector<Vec3d> origins(file.elements.size());
+    const Vec3d rootOrigin{0, 0, -1};
+    for (size_t k = 0; k < file.elements.size(); ++k) {
+        int p = parents[k];
+        if (p < 0) {
+            origins[k] = rootOrigin + Vec3d{0, 0, 1} * file.elements[k].attach;
+        } else {
+            const TreElement& pe = file.elements[size_t(p)];
+            origins[k] = origins[size_t(p)] + normalise(pe.direction) * (pe.length * file.elements[k].attach);
+        }
+    }
+    return origins;
+}
+
+double modelTop(const TreFile& file, const std::vector<int>& parents)
+{
+    std::vector<Vec3d> origins = elementOrigins(file, parents);
+    double top = 0.0;
+    for (size_t k = 0; k < file.elements.size(); ++k) {
+        const TreElement& e = file.elements[k];
+        if (!e.leaf)
+            top = std::max(top, (origins[k] + normalise(e.direction) * e.length).z);
+    }
+    return top;
+}
+
+bool writeTre(const TreFile& file, std::FILE* out)
+{
+    // Every line stays well below the reader's 255 characters: comments are
+    // cut, numbers have at most 7 significant digits.
+    for (const std::string& c : file.comments)
+        std::fprintf(out, "# %.200s\n", c.c_str());
+    std::fprintf(out, "P %.7g %.7g %.7g\n", file.position.x, file.position.y, file.position.z);
+    for (const TreMaterial& m : file.materials) {
+        std::fprintf(out, "M %.60s\n", m.label.c_str());
+        std::fprintf(out, "texture %.200s\n", m.textureFile.c_str());
+        static const char* const labels[4] = {"ambient", "diffuse", "specular", "emission"};
+        for (int i = 0; i < 4; ++i)
+            std::fprintf(out, "%s %.4g %.4g %.4g\n", labels[i], m.triples[i][0], m.triples[i][1],
+                         m.triples[i][2]);
+        std::fprintf(out, "shininess %.4g\n", m.scalar);
+    }
+    for (size_t k = 0; k < file.elements.size(); ++k) {
+        const TreElement& e = file.elements[k];
+        const unsigned index = unsigned(k + 1);
+        if (e.leaf)
+            std::fprintf(out, "L %.6g %.6g %.6g %.6g %u\n", e.direction.x, e.direction.y,
+                         e.direction.z, e.attach, index);
+        else
+            std::fprintf(out, "S %.6g %.6g %.6g %.6g %.6g %.6g %u %u\n", e.length, e.diameter,
+                         e.direction.x, e.direction.y, e.direction.z, e.attach, e.childCount, index);
+    }
+    // All 'V' records first, then all 'N', then all 'T', so that every 'V'
+    // comes before the 'N' and 'T' of the same rank.
+    for (const TreVertex& v : file.vertices)
+        std::fprintf(out, "V %.6g %.6g %.6g %d\n", v.position.x, v.position.y, v.position.z, v.element);
+    for (const TreVertex& v : file.vertices)
+        std::fprintf(out, "N %.4g %.4g %.4g\n", v.normal.x, v.normal.y, v.normal.z);
+    for (const TreVertex& v : file.vertices)
+        std::fprintf(out, "T %.5g %.5g\n", v.s, v.t);
+    for (const TreFace& f : file.faces)
+        std::fprintf(out, "F %u %u %u %d\n", f.a, f.b, f.c, f.material);
+    return std::ferror(out) == 0;
+}
+
+// Opens `path`.tmp, lets `write` fill it, renames it to `path` on success and
+// removes it on failure.
+template <typename Write>
+static bool writeAtomically(const std::string& path, std::string& error, Write write)
+{
+    const std::string temp = path + ".tmp";
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) {
+        error = "cannot create " + temp + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = write(out);
+    ok = (std::fflush(out) == 0) && ok;
+    ok = (std::fclose(out) == 0) && ok;
+    if (!ok) {
+        error = "cannot write " + temp;
+        std::remove(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        error = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool saveTre(const TreFile& file, const std::string& path, std::string& error)
+{
+    return writeAtomically(path, error, [&](std::FILE* out) { return writeTre(file, out); });
+}
+
+bool saveFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
+{
+    return writeAtomically(path, error, [&](std::FILE* out) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    });
+}
