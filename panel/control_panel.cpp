@@ -27,12 +27,16 @@
 bool controlPanelCreated = false;
 RotationWidget windRotationControl;
 
-// --- layout, in pixels of the default 13-pixel font
-constexpr float FIRST_COLUMN_WIDTH = 226.0f;
-constexpr float PANEL_INSET = 5.0f;         // frame to content, each nesting level
+// --- layout, in pixels of ImGui's default 13-pixel font. The two columns
+// share the 460-pixel window: the first is as wide as the acceleration
+// button's longer label, the second holds the LOD spinners' labels inside
+// three nested frames.
+constexpr float COLUMN_GAP = 2.0f;
+constexpr float PANEL_INSET = 4.0f;         // frame to content on the left, each nesting level
+constexpr float PANEL_INSET_RIGHT = 2.0f;   // the same on the right
 constexpr float PANEL_BOTTOM_PAD = 2.0f;    // last widget to the frame's bottom line
 constexpr float FLOAT_FIELD_WIDTH = 52.0f;  // "100.00"
-constexpr float INT_FIELD_WIDTH = 30.0f;    // "200"
+constexpr float INT_FIELD_WIDTH = 27.0f;    // "200"
 constexpr float WIND_WIDGET_SIZE = 96.0f;
 constexpr int FILE_EDIT_SIZE = 1024;        // longer than treeFileName, to see a refusal
 
@@ -53,6 +57,7 @@ struct PanelFrame {
 };
 
 static std::vector<PanelFrame> openPanels;
+static float columnRight;                   // right end of the current column, screen pixels
 static std::vector<std::string> panelPath;  // titles of the open panels
 static std::map<std::string, std::vector<float>> itemRects;
 
@@ -108,8 +113,7 @@ static void beginPanel(const char* title)
 {
     ImGui::PushID(title);
     ImVec2 start = ImGui::GetCursorScreenPos();
-    float right = openPanels.empty() ? start.x + ImGui::GetContentRegionAvail().x
-                                     : openPanels.back().right - PANEL_INSET;
+    float right = openPanels.empty() ? columnRight : openPanels.back().right - PANEL_INSET_RIGHT;
     ImGui::SetCursorScreenPos(ImVec2(start.x + PANEL_INSET + 3.0f, start.y));
     ImGui::TextUnformatted(title);
     ImVec2 t0 = ImGui::GetItemRectMin(), t1 = ImGui::GetItemRectMax();
@@ -197,8 +201,7 @@ static void fileField()
     if (!editing)
         std::snprintf(edit, sizeof edit, "%s", treeFileName);
     float labelWidth = ImGui::CalcTextSize("File").x + ImGui::GetStyle().ItemInnerSpacing.x;
-    float right = openPanels.empty() ? ImGui::GetCursorScreenPos().x + ImGui::GetContentRegionAvail().x
-                                     : openPanels.back().right - PANEL_INSET;
+    float right = openPanels.empty() ? columnRight : openPanels.back().right - PANEL_INSET_RIGHT;
     ImGui::SetNextItemWidth(right - ImGui::GetCursorScreenPos().x - labelWidth);
     bool committed = ImGui::InputText("File", edit, sizeof edit, ImGuiInputTextFlags_EnterReturnsTrue);
     editing = ImGui::IsItemActive();
@@ -269,10 +272,12 @@ static void windWidget()
             widgetChanged(ID_WIND_ROTATION);
     }
     drawWindBall(centre, radius);
-    ImGui::SameLine();
-    ImGui::SetCursorScreenPos(ImVec2(ImGui::GetCursorScreenPos().x,
-                                     centre.y - 0.5f * ImGui::GetTextLineHeight()));
-    ImGui::TextUnformatted("Wind");
+    // The label beside the ball, drawn rather than laid out, so that the
+    // panel continues right below the ball.
+    ImGui::GetWindowDrawList()->AddText(
+        ImVec2(origin.x + WIND_WIDGET_SIZE + ImGui::GetStyle().ItemInnerSpacing.x,
+               centre.y - 0.5f * ImGui::GetTextLineHeight()),
+        ImGui::GetColorU32(ImGuiCol_Text), "Wind");
 }
 
 // ---------------------------------------------------------------------------
@@ -287,10 +292,13 @@ void buildControlPanel()
                  ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
                      ImGuiWindowFlags_NoBringToFrontOnFocus);
-    ImGui::Columns(2, "columns", false);
-    ImGui::SetColumnWidth(0, FIRST_COLUMN_WIDTH);
+    const ImGuiStyle& style = ImGui::GetStyle();
+    ImVec2 windowPos = ImGui::GetWindowPos();
+    float column2 = style.WindowPadding.x + COLUMN_GAP + 2.0f * style.FramePadding.x +
+                    ImGui::CalcTextSize("Deactivate hardware acceleration").x;
 
     // First column.
+    columnRight = windowPos.x + column2 - COLUMN_GAP;
     beginPanel("file");
     fileField();
     button("Reload file", ID_RELOAD);
@@ -341,7 +349,9 @@ void buildControlPanel()
     ImGui::EndDisabled();
 
     // Second column.
-    ImGui::NextColumn();
+    ImGui::SetCursorPos(ImVec2(column2, style.WindowPadding.y));
+    ImGui::Indent(column2 - style.WindowPadding.x);
+    columnRight = windowPos.x + io.DisplaySize.x - style.WindowPadding.x;
     if (ImGui::Button("Quit"))
         std::exit(0);
     noteItem("Quit");
@@ -401,7 +411,7 @@ void buildControlPanel()
     endPanel();
     endPanel();
 
-    ImGui::Columns(1);
+    ImGui::Unindent(column2 - style.WindowPadding.x);
     ImGui::End();
 }
 
@@ -587,10 +597,10 @@ static void setCompactStyle()
 {
     ImGui::StyleColorsLight();
     ImGuiStyle& style = ImGui::GetStyle();
-    style.WindowPadding = ImVec2(6.0f, 6.0f);
-    style.FramePadding = ImVec2(4.0f, 2.0f);
-    style.ItemSpacing = ImVec2(6.0f, 3.0f);
-    style.ItemInnerSpacing = ImVec2(4.0f, 3.0f);
+    style.WindowPadding = ImVec2(3.0f, 4.0f);
+    style.FramePadding = ImVec2(3.0f, 2.0f);
+    style.ItemSpacing = ImVec2(4.0f, 3.0f);
+    style.ItemInnerSpacing = ImVec2(3.0f, 3.0f);
     style.WindowBorderSize = 0.0f;
     style.FrameBorderSize = 1.0f;
     style.WindowRounding = 0.0f;
