@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "elements/matrix4.h"
+#include "elements/tree_element.h"
 #include "elements/vector3.h"
 
 // R := the shortest rotation taking +Z onto the unit vector d (as RotationZTo),
@@ -72,4 +73,60 @@ inline void rotateVector(const Matrix4& M, double x, double y, double z, double 
 {
     for (int r = 0; r < 3; ++r)
         out[r] = M.m[r][0] * x + M.m[r][1] * y + M.m[r][2] * z;
+}
+
+// G := toDisplayMatrix(M) for a rigid M: the display form Q M Q^T with Q the
+// axis change (x, y, z) -> (x, z, -y), as 16 column-major floats.
+inline void setDisplayMatrix(float G[16], const Matrix4& M)
+{
+    G[0] = float(M.m[0][0]);  G[1] = float(M.m[2][0]);  G[2] = float(-M.m[1][0]);  G[3] = 0.0f;
+    G[4] = float(M.m[0][2]);  G[5] = float(M.m[2][2]);  G[6] = float(-M.m[1][2]);  G[7] = 0.0f;
+    G[8] = float(-M.m[0][1]); G[9] = float(-M.m[2][1]); G[10] = float(M.m[1][1]);  G[11] = 0.0f;
+    G[12] = float(M.m[0][3]); G[13] = float(M.m[2][3]); G[14] = float(-M.m[1][3]); G[15] = 1.0f;
+}
+
+// Frame propagation for an element whose localRotation (and its transpose
+// localRotationInverse) is final for this step, on its parent's current
+// frames (already rebuilt this step):
+//   modelRotation        = P.modelRotation localRotation
+//   modelRotationInverse = localRotationInverse P.modelRotationInverse
+//   localTransform       = Translate(0, 0, h) localRotation, h = P.length attachPosition
+//   modelTransform       = P.modelTransform localTransform
+// and the display form of modelTransform into modelMatrix. All frames are
+// rigid, so: the inverse product is exactly the transpose of modelRotation
+// (the same products summed in the same order); P.modelTransform's rotation
+// block is P.modelRotation (built by the same products down the chain), so
+// modelTransform's is modelRotation; and its translation is P's plus h times
+// P's Z column.
+inline void propagateRigidFrames(CTreeElement& e)
+{
+    const CTreeElement& P = *e.parent;
+    const double h = float(P.length * e.attachPosition);
+    const Matrix4& L = e.localRotation;
+    const Matrix4& PR = P.modelRotation;
+    const Matrix4& PT = P.modelTransform;
+    Matrix4& R = e.modelRotation;
+    Matrix4& Ri = e.modelRotationInverse;
+    Matrix4& T = e.modelTransform;
+    Matrix4& LT = e.localTransform;
+    for (int r = 0; r < 3; ++r) {
+        const double a0 = PR.m[r][0], a1 = PR.m[r][1], a2 = PR.m[r][2];
+        for (int c = 0; c < 3; ++c) {
+            const double v = a0 * L.m[0][c] + a1 * L.m[1][c] + a2 * L.m[2][c];
+            R.m[r][c] = v;
+            Ri.m[c][r] = v;
+            T.m[r][c] = v;
+        }
+        R.m[r][3] = 0.0;
+        Ri.m[3][r] = 0.0;
+        T.m[r][3] = PT.m[r][2] * h + PT.m[r][3];
+    }
+    R.m[3][0] = R.m[3][1] = R.m[3][2] = 0.0;
+    Ri.m[0][3] = Ri.m[1][3] = Ri.m[2][3] = 0.0;
+    T.m[3][0] = T.m[3][1] = T.m[3][2] = 0.0;
+    R.m[3][3] = Ri.m[3][3] = T.m[3][3] = 1.0;
+    LT = L;
+    LT.m[2][3] = h;
+    if (e.modelMatrix)
+        setDisplayMatrix(e.modelMatrix, T);
 }

@@ -69,5 +69,5 @@ void CLeaf::step()
         setRotationZTo(localRotation, direction);
     }
     setTransposedRotation(localRotationInverse, localRotation);
-    propagateFrames();
+    propagateRigidFrames(*this);
 }

@@ -216,7 +216,7 @@ void CSegment::step()
         setTransposedRotation(localRotationInverse, localRotation);
     }
     // A frozen segment still follows its parent, rigidly.
-    propagateFrames();
+    propagateRigidFrames(*this);
 
     // Keep the speed and turn the velocity into the plane across the new
     // direction: v := normalise(d x (v x d)) |v|. A velocity along d has no

@@ -1,0 +1,120 @@
+// BM_Animate, BM_AnimateShiver: one animation step of a loaded tree of 1 000
+// to 1 000 000 elements (grown by the dor-grow library, about one leaf per
+// two elements), per element, and the resident memory per element that the
+// loaded model takes (mesh included).
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <malloc.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "app/timer.h"
+#include "panel/parameters.h"
+#include "tools/grow/species.h"
+#include "tools/grow/tree_generator.h"
+#include "tree/tree.h"
+#include "wind/wind.h"
+
+namespace {
+
+// Resident set size in bytes, from /proc/self/statm.
+double residentBytes()
+{
+    long pages = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f)
+        return 0.0;
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+        resident = 0;
+    std::fclose(f);
+    return double(resident) * double(sysconf(_SC_PAGESIZE));
+}
+
+struct LoadedTree {
+    std::unique_ptr<CWind> wind;
+    std::unique_ptr<CTree> tree;
+    double bytesPerElement = 0.0;
+};
+
+// Runs f with the standard output sent to /dev/null (the loader's statistics).
+template <typename F>
+void quietly(F f)
+{
+    std::fflush(stdout);
+    const int saved = dup(1), null = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && null >= 0)
+        dup2(null, 1);
+    f();
+    std::fflush(stdout);
+    if (saved >= 0) {
+        dup2(saved, 1);
+        close(saved);
+    }
+    if (null >= 0)
+        close(null);
+}
+
+// The tree of about `elements` elements, grown, written and loaded once per
+// size; the largest tree is kept alone to bound the memory.
+LoadedTree& treeOfSize(int elements)
+{
+    static std::map<int, LoadedTree> trees;
+    auto found = trees.find(elements);
+    if (found != trees.end())
+        return found->second;
+    if (elements >= 1000000 || trees.count(1000000))
+        trees.clear();
+
+    GrowOptions options;
+    options.targetElements = elements;
+    options.seed = 42;
+    TreFile file = growTree(*findSpecies("prunus_cerasifera_nigra"), options);
+    const std::string path = "/tmp/dor_bench_animate_" + std::to_string(elements) + ".tre";
+    std::string error;
+    if (!saveTre(file, path, error))
+        std::printf("ERROR: %s\n", error.c_str());
+    file = TreFile{};
+
+    LoadedTree& t = trees[elements];
+    t.wind = std::make_unique<CWind>();
+    malloc_trim(0);  // freed memory back to the system, so that the load's growth shows
+    const double before = residentBytes();
+    t.tree = std::make_unique<CTree>(t.wind.get());
+    quietly([&] { t.tree->load(path.c_str()); });
+    t.bytesPerElement = (residentBytes() - before) / double(t.tree->elementCount ? t.tree->elementCount : 1);
+    std::remove(path.c_str());
+    t.tree->reset();
+    return t;
+}
+
+void animate(benchmark::State& state, bool shiver)
+{
+    resetLiveParameters();
+    shiverApply = shiver;
+    timeStep = 1.0f / 60.0f;
+    LoadedTree& t = treeOfSize(int(state.range(0)));
+    for (auto _ : state)
+        t.tree->animate();
+    const double n = t.tree->elementCount;
+    state.counters["elements"] = n;
+    state.counters["leaves"] = t.tree->leafCount;
+    state.counters["depth"] = t.tree->maxDepth;
+    state.counters["ns_per_element"] =
+        benchmark::Counter(n * double(state.iterations()) * 1e-9,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["bytes_per_element"] = t.bytesPerElement;
+    resetLiveParameters();
+}
+
+void BM_Animate(benchmark::State& state) { animate(state, false); }
+void BM_AnimateShiver(benchmark::State& state) { animate(state, true); }
+
+}  // namespace
+
+BENCHMARK(BM_Animate)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnimateShiver)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
