@@ -593,7 +593,7 @@ static void panelIdle()
     glutPostWindowRedisplay(controlsWindow);
 }
 
-static void setCompactStyle()
+void applyControlPanelStyle()
 {
     ImGui::StyleColorsLight();
     ImGuiStyle& style = ImGui::GetStyle();
@@ -617,7 +617,7 @@ void createControlPanel()
     ImGuiIO& io = ImGui::GetIO();
     io.IniFilename = nullptr;  // no persisted state
     io.LogFilename = nullptr;
-    setCompactStyle();
+    applyControlPanelStyle();
     ImGui_ImplGLUT_Init();
     ImGui_ImplOpenGL2_Init();
 

@@ -52,6 +52,9 @@ bool commitFileName(const char* text);
 // redisplay of the viewport and run controlCallback for widgets with an id.
 void buildControlPanel();
 
+// The panel's compact light style, set on the current ImGui context.
+void applyControlPanelStyle();
+
 // Where the widget with this path ("Display options/Lighting", panel titles
 // and label joined by '/', "Quit" for one in the main panel) was drawn on the
 // latest frame: x0, y0, x1, y1 in controls-window pixels. False if unknown.

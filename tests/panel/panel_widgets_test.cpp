@@ -1,0 +1,336 @@
+// The panel's widgets driven through ImGui without a window: a headless ImGui
+// context of the controls window's size, the mouse and keys set directly on
+// ImGui's input, and the effects on the live parameters.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <imgui.h>
+
+#include "common/near.h"
+#include "panel/control_panel.h"
+#include "panel/parameters.h"
+#include "tree/tree_graphics.h"
+
+namespace {
+
+constexpr float WIDTH = 460.0f, HEIGHT = 933.0f;
+
+// Every widget, column by column, top to bottom, named by its panels.
+const std::vector<std::string> FIRST_COLUMN = {
+    "file/File", "file/Reload file",
+    "animation control/Frame-by-frame mode", "animation control/Frame step",
+    "animation control/Reset tree",
+    "wind/Reset windfield", "wind/show glyphs", "wind/wind velocity", "wind/Wind",
+    "Display options/diffuse texturess", "Display options/Lighting",
+    "Display options/Light intensity", "Display options/Show leaves",
+    "Display options/Show segments", "Display options/Show face normals",
+    "Display options/Show segments' local CS", "Display options/Show scene elements",
+    "Camera control/Reset camera", "Camera control/projection mode/perspective",
+    "Camera control/projection mode/orthographic",
+    "acceleration",
+};
+const std::vector<std::string> SECOND_COLUMN = {
+    "Quit",
+    "Bending model/Material properties/Density", "Bending model/Material properties/Rigidity",
+    "Bending model/Leaves/Leaves' surface",
+    "Bending model/Leaves/Wind force/Apply", "Bending model/Leaves/Wind force/Scale",
+    "Bending model/Leaves/Wind force/Propagate", "Bending model/Leaves/Wind force/Show glyphs",
+    "Bending model/Leaves/Shiver/Apply", "Bending model/Leaves/Shiver/Shiver speed",
+    "Bending model/Leaves/Shiver/Shiver intensity",
+    "Bending model/Segments/Show velocity",
+    "Bending model/Segments/Wind force/Apply", "Bending model/Segments/Wind force/Scale",
+    "Bending model/Segments/Wind force/Show glyphs",
+    "Bending model/Segments/Restoration force/Apply", "Bending model/Segments/Restoration force/Scale",
+    "Bending model/Segments/Restoration force/Show glyphs",
+    "Bending model/Segments/Backpropagated force/Apply",
+    "Bending model/Segments/Backpropagated force/Scale",
+    "Bending model/Segments/Backpropagated force/Show glyphs",
+    "Bending model/Segments/Damping force/Apply", "Bending model/Segments/Damping force/Scale",
+    "Bending model/Segments/Damping force/Show glyphs",
+    "Bending model/Segments/animation LOD/Bend min (forward)",
+    "Bending model/Segments/animation LOD/Bend max (forward)",
+    "Bending model/Segments/animation LOD/Bend min (reverse)",
+    "Bending model/Segments/animation LOD/Bend max (reverse)",
+    "Bending model/Segments/animation LOD/Bend every n-th (forward)",
+    "Bending model/Segments/animation LOD/Bend every n-th (reverse)",
+    "Bending model/Segments/animation LOD/Assert bend min (forward)",
+    "Bending model/Segments/animation LOD/Assert bend min (reverse)",
+};
+const std::string LOD = "Bending model/Segments/animation LOD/";
+
+class PanelWidgetsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetLiveParameters();
+        glslAvailable = hardwareAcceleration = false;
+        context = ImGui::CreateContext();
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;
+        io.DisplaySize = ImVec2(WIDTH, HEIGHT);
+        io.DeltaTime = 1.0f / 60.0f;
+        io.KeyMap[ImGuiKey_Enter] = 13;
+        io.KeyMap[ImGuiKey_Backspace] = 8;
+        unsigned char* pixels;
+        int w, h;
+        io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
+        applyControlPanelStyle();
+        frame();
+    }
+    void TearDown() override
+    {
+        ImGui::DestroyContext(context);
+        resetLiveParameters();
+        glslAvailable = hardwareAcceleration = false;
+        lightIntensitySpinnerEnabled = true;
+    }
+
+    void frame()
+    {
+        ImGui::NewFrame();
+        buildControlPanel();
+        ImGui::Render();
+    }
+    static std::vector<float> rect(const std::string& path)
+    {
+        std::vector<float> r(4, -1.0f);
+        EXPECT_TRUE(controlPanelItemRect(path.c_str(), r.data())) << path;
+        return r;
+    }
+    // A point inside the widget: its field, left of any label.
+    static ImVec2 target(const std::string& path, float fromLeft = 6.0f)
+    {
+        std::vector<float> r = rect(path);
+        return ImVec2(r[0] + fromLeft, 0.5f * (r[1] + r[3]));
+    }
+    void moveTo(ImVec2 p)
+    {
+        ImGui::GetIO().MousePos = p;
+        frame();
+    }
+    void press(bool down)
+    {
+        ImGui::GetIO().MouseDown[0] = down;
+        frame();
+    }
+    // Half a second without input: the next press is no double click.
+    void pause()
+    {
+        ImGui::GetIO().DeltaTime = 0.5f;
+        frame();
+        ImGui::GetIO().DeltaTime = 1.0f / 60.0f;
+    }
+    void click(const std::string& path)
+    {
+        pause();
+        moveTo(target(path));
+        press(true);
+        press(false);
+    }
+    // Drags horizontally by dx pixels in steps of 5 pixels.
+    void drag(const std::string& path, float dx)
+    {
+        ImVec2 p = target(path);
+        pause();
+        moveTo(p);
+        press(true);
+        for (float moved = 0; std::fabs(moved) < std::fabs(dx);) {
+            float step = dx > 0 ? std::min(5.0f, dx - moved) : std::max(-5.0f, dx - moved);
+            moved += step;
+            moveTo(ImVec2(p.x + moved, p.y));
+        }
+        press(false);
+    }
+    void type(const std::string& text)
+    {
+        for (char c : text) {
+            ImGui::GetIO().AddInputCharacter((unsigned char)c);
+            frame();
+        }
+    }
+    void pressEnter()
+    {
+        ImGui::GetIO().KeysDown[13] = true;
+        frame();
+        ImGui::GetIO().KeysDown[13] = false;
+        frame();
+    }
+
+    ImGuiContext* context = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PanelWidgetsTest, EveryWidgetIsShownInItsColumnInOrderAndFitsTheWindow)
+{
+    float firstColumnRight = 0.0f;
+    for (const auto* column : {&FIRST_COLUMN, &SECOND_COLUMN}) {
+        float previousTop = -1.0f;
+        for (const std::string& path : *column) {
+            std::vector<float> r = rect(path);
+            EXPECT_GT(r[1], previousTop) << path << " is not below the widget before it";
+            previousTop = r[1];
+            // Nothing is cut off by the window's edges (the label included).
+            EXPECT_GE(r[0], 0.0f) << path;
+            EXPECT_LE(r[2], WIDTH) << path;
+            EXPECT_LE(r[3], HEIGHT) << path;
+            if (column == &FIRST_COLUMN)
+                firstColumnRight = std::max(firstColumnRight, r[2]);
+            else
+                EXPECT_GT(r[0], firstColumnRight) << path << " overlaps the first column";
+        }
+    }
+    float unknown[4];
+    EXPECT_FALSE(controlPanelItemRect("Display options/Lighting2", unknown));
+}
+
+TEST_F(PanelWidgetsTest, CheckboxesWriteTheirOwnParameterEvenWithSharedLabels)
+{
+    click("Bending model/Segments/Damping force/Apply");
+    EXPECT_EQ(dampingApply, 0);
+    EXPECT_EQ(restorationApply, 1);
+    EXPECT_EQ(segmentWindApply, 1);
+    EXPECT_EQ(leafWindApply, 1);
+    EXPECT_EQ(shiverApply, 0);
+    click("Bending model/Leaves/Shiver/Apply");
+    EXPECT_EQ(shiverApply, 1);
+    EXPECT_EQ(leafWindApply, 1);
+    click("Bending model/Leaves/Wind force/Show glyphs");
+    EXPECT_EQ(showLeafWindGlyphs, 1);
+    EXPECT_EQ(showSegmentWindGlyphs, 0);
+    click("Display options/Show scene elements");
+    EXPECT_EQ(showSceneElements, 0);
+    click("Display options/Show scene elements");
+    EXPECT_EQ(showSceneElements, 1);
+}
+
+TEST_F(PanelWidgetsTest, LightingOffGreysOutLightIntensity)
+{
+    click("Display options/Lighting");
+    EXPECT_EQ(lightingEnabled, 0);
+    EXPECT_FALSE(lightIntensitySpinnerEnabled);
+    drag("Display options/Light intensity", 40);
+    EXPECT_EQ(lightIntensity, 1.0f);  // disabled: the drag does nothing
+
+    click("Display options/Lighting");
+    EXPECT_EQ(lightingEnabled, 1);
+    EXPECT_TRUE(lightIntensitySpinnerEnabled);
+    drag("Display options/Light intensity", 40);
+    EXPECT_GT(lightIntensity, 1.0f);
+}
+
+TEST_F(PanelWidgetsTest, FloatSpinnersDragAtTheirSpeedAndClampToTheirRange)
+{
+    // The difference of two drags cancels ImGui's start-of-drag threshold.
+    drag("wind/wind velocity", 20);
+    float after20 = windVelocity;
+    windVelocity = 4.0f;
+    drag("wind/wind velocity", 70);
+    EXPECT_TRUE(near(windVelocity - after20, 50 * 0.2, 1e-4));
+
+    const std::string intensity = "Bending model/Leaves/Shiver/Shiver intensity";
+    drag(intensity, 20);
+    after20 = shiverIntensity;
+    shiverIntensity = 1.0f;
+    drag(intensity, 70);
+    EXPECT_TRUE(near(shiverIntensity - after20, 50 * 0.01, 1e-4));
+
+    drag("Bending model/Material properties/Density", 700);
+    EXPECT_EQ(density, 100.0f);
+    drag("Bending model/Material properties/Rigidity", -100);
+    EXPECT_EQ(rigidity, 0.0f);
+
+    // "Reset windfield" sets 4.0; the spinner goes on from there.
+    click("wind/Reset windfield");
+    EXPECT_EQ(windVelocity, 4.0f);
+    drag("wind/wind velocity", -300);
+    EXPECT_EQ(windVelocity, 0.0f);
+}
+
+TEST_F(PanelWidgetsTest, LodSpinnersAreClampedIntegers)
+{
+    drag(LOD + "Bend every n-th (forward)", -200);
+    EXPECT_EQ(bendEveryNthForward, 1);  // not below 1
+    drag(LOD + "Bend min (reverse)", -200);
+    EXPECT_EQ(bendMinReverse, 0);
+    drag(LOD + "Bend min (forward)", 50);
+    EXPECT_GT(bendMinForward, 0);
+    bendMaxReverse = 190;
+    drag(LOD + "Bend max (reverse)", 200);
+    EXPECT_EQ(bendMaxReverse, 200);
+}
+
+TEST_F(PanelWidgetsTest, RadioGroupAndButtons)
+{
+    click("Camera control/projection mode/orthographic");
+    EXPECT_EQ(projectionMode, 1);
+    click("Camera control/projection mode/perspective");
+    EXPECT_EQ(projectionMode, 0);
+
+    // The acceleration button keeps working while its label changes.
+    glslAvailable = hardwareAcceleration = true;
+    frame();
+    click("acceleration");
+    EXPECT_FALSE(hardwareAcceleration);
+    click("acceleration");
+    EXPECT_TRUE(hardwareAcceleration);
+
+    click("animation control/Frame-by-frame mode");
+    EXPECT_EQ(frameByFrameMode, 1);
+}
+
+TEST_F(PanelWidgetsTest, FileFieldCommitsOnEnterAndRefusesLongNames)
+{
+    std::strcpy(treeFileName, "");
+    frame();
+    click("file/File");
+    type("other.tre");
+    EXPECT_STREQ(treeFileName, "");  // nothing happens before Enter
+    testing::internal::CaptureStdout();
+    pressEnter();
+    testing::internal::GetCapturedStdout();
+    EXPECT_STREQ(treeFileName, "other.tre");
+
+    // 300 characters more: refused, and the field shows the current name again.
+    click("file/File");
+    type(std::string(300, 'x'));
+    testing::internal::CaptureStdout();
+    pressEnter();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("ERROR"), std::string::npos);
+    EXPECT_STREQ(treeFileName, "other.tre");
+}
+
+TEST_F(PanelWidgetsTest, WindBallTurnsWithTheDragAndSpinsOn)
+{
+    std::vector<float> r = rect("wind/Wind");
+    float cx = 0.5f * (r[0] + r[2]), cy = 0.5f * (r[1] + r[3]);
+    float radius = 0.5f * (r[2] - r[0]) - 3.0f;
+    // From the ball's right edge up to its top: +x ends up pointing up.
+    moveTo(ImVec2(cx + 0.99f * radius, cy));
+    press(true);
+    for (int k = 1; k <= 12; ++k) {
+        float a = 0.5f * 3.14159265f * k / 12;
+        moveTo(ImVec2(cx + 0.99f * radius * std::cos(a), cy - 0.99f * radius * std::sin(a)));
+    }
+    Vec3 wind = applyRows(windRotation, {1, 0, 0});
+    EXPECT_TRUE(near(wind.x, 0.0, 0.03));
+    EXPECT_TRUE(near(wind.y, 1.0, 0.03));
+
+    // Released while moving: it turns on for a while after the release.
+    press(false);
+    float before[16];
+    std::memcpy(before, windRotation, sizeof before);
+    frame();
+    EXPECT_NE(std::memcmp(before, windRotation, sizeof before), 0);
+    for (int i = 0; i < 60; ++i)
+        frame();
+    std::memcpy(before, windRotation, sizeof before);
+    frame();
+    EXPECT_EQ(std::memcmp(before, windRotation, sizeof before), 0);  // then stops
+}
