@@ -60,12 +60,10 @@ void CTree::createRoot()
 // The elements under the root live in elementArena: they are destroyed in
 // place here (the block itself is freed by releaseModel); the root is the
 // one element made with new.
-void CTree::destroyHierarchy()
+void CTree::forEachElement(void (*visit)(CTreeElement*))
 {
-    if (!root)
-        return;
     std::vector<CTreeElement*> pending;
-    if (rootChild)
+    if (root && rootChild)
         pending.push_back(rootChild);
     while (!pending.empty()) {
         CTreeElement* element = pending.back();
@@ -74,8 +72,15 @@ void CTree::destroyHierarchy()
             for (uint32_t i = 0; i < segment->childCount; ++i)
                 if (segment->children[i])
                     pending.push_back(segment->children[i]);
-        element->~CTreeElement();
+        visit(element);
     }
+}
+
+void CTree::destroyHierarchy()
+{
+    if (!root)
+        return;
+    forEachElement([](CTreeElement* element) { element->~CTreeElement(); });
     rootChild = nullptr;
     delete root;
     root = nullptr;

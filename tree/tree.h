@@ -59,6 +59,9 @@ public:
     // matrixTexCoord of a vertex of element e: the centre of the first of the
     // four texels holding matrix e in the matrix texture.
     void matrixTexCoordOf(int32_t e, float st[2]) const;
+    // Calls visit on every element under the root (not the root), parents
+    // before their children; visit may destroy the element it is given.
+    void forEachElement(void (*visit)(CTreeElement*));
     // Destroys the root and every element under it (no message).
     void destroyHierarchy();
     // Releases the elements, the model arrays and the GL objects (no message).

@@ -587,6 +587,9 @@ int CTree::loadDataTre(const char* fileName)
         meshToElementSpace(*this);
     std::vector<float>().swap(restInverseMatrices);
     std::vector<float>().swap(restNormalMatrices);
+    forEachElement([](CTreeElement* element) {
+        element->restInverseMatrix = element->restNormalMatrix = nullptr;
+    });
     groupByMaterial(*this);
 
     if (treeGraphics && treeGraphics->contextCurrent()) {

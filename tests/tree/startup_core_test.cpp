@@ -1,0 +1,113 @@
+// The window-less start-up: the file name from the command line, loading and
+// the overlay statistics, and dor-info, which runs exactly these steps.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "app/startup_core.h"
+#include "app/statistics.h"
+#include "panel/parameters.h"
+#include "tree/tree.h"
+#include "tree_files.h"
+
+static std::string takeCaptured(std::vector<std::string> args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::testing::internal::CaptureStdout();
+    takeFileName(static_cast<int>(args.size()), argv.data());
+    return ::testing::internal::GetCapturedStdout();
+}
+
+TEST(StartupCore, FileNameFromTheCommandLine)
+{
+    resetLiveParameters();
+    EXPECT_EQ(takeCaptured({"dor"}),
+              "DOR: No input file specified, using default.\n"
+              "DOR: Visualizing file    prunus_cerasifera_nigra_reduced32.tre\n");
+    EXPECT_EQ(takeCaptured({"dor", "a.tre", "b.tre"}), "DOR: Visualizing file    a.tre\n");
+    EXPECT_STREQ(treeFileName, "a.tre");
+
+    resetLiveParameters();
+    const std::string longest(299, 'n');
+    EXPECT_EQ(takeCaptured({"dor", longest}), "DOR: Visualizing file    " + longest + "\n");
+    resetLiveParameters();
+    const std::string output = takeCaptured({"dor", std::string(300, 'n')});
+    EXPECT_EQ(output.rfind("ERROR", 0), 0u) << output;
+    EXPECT_STREQ(treeFileName, DEFAULT_TREE_FILE_NAME);
+    EXPECT_NE(output.find("DOR: Visualizing file    prunus_cerasifera_nigra_reduced32.tre\n"),
+              std::string::npos);
+}
+
+TEST(StartupCore, LoadFormatsTheStatisticsAndReleases)
+{
+    resetLiveParameters();
+    std::strcpy(treeFileName, twigPath().c_str());
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(createAndLoadTree(), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_STREQ(trianglesText, "           1  triangles\n");
+    EXPECT_STREQ(segmentsText, "           2  branch segments\n");
+    EXPECT_STREQ(leavesText, "           1  leaves\n");
+    EXPECT_STREQ(depthText, "           2  maximum recursion depth\n");
+    ::testing::internal::CaptureStdout();
+    releaseTree();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "CTree::cleanup() .. \n");
+    EXPECT_EQ(theTree, nullptr);
+    EXPECT_EQ(treeWind, nullptr);
+    resetLiveParameters();
+}
+
+// Runs dor-info (built beside the tests) and returns its output and status.
+static std::pair<std::string, int> runInfo(const std::string& arguments)
+{
+    const std::string command =
+        std::string(DOR_BINARY_DIR) + "/tools/info/dor-info " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(DorInfo, PrintsTheLoaderAndOverlayStatistics)
+{
+    if (!std::filesystem::exists(std::string(DOR_BINARY_DIR) + "/tools/info/dor-info"))
+        GTEST_SKIP() << "dor-info is not built";
+    std::filesystem::current_path(std::string(DOR_SOURCE_DIR) + "/tests/tree/data");
+    const auto [output, status] = runInfo("twig.tre");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output,
+              "DOR: Visualizing file    twig.tre\n"
+              "loadDataTre() .. \n"
+              "Loaded model twig.tre\n"
+              "             3 tree elements\n"
+              "             2 branch segments\n"
+              "             1 leaves\n"
+              "             3 vertices\n"
+              "             3 texture coordinates\n"
+              "             3 normals\n"
+              "             1 triangles\n"
+              "             1 materials\n"
+              "             2 recursion depth max\n"
+              "           1  triangles\n"
+              "           2  branch segments\n"
+              "           1  leaves\n"
+              "           2  maximum recursion depth\n"
+              "CTree::cleanup() .. \n");
+    const auto [missing, missingStatus] = runInfo("no-such-file.tre");
+    EXPECT_EQ(missingStatus, 1);
+    EXPECT_NE(missing.find("Invalid filename: no-such-file.tre\n"), std::string::npos);
+    EXPECT_NE(missing.find("           0  triangles\n"), std::string::npos);
+    const auto [wrongType, wrongStatus] = runInfo("twig.txt");
+    EXPECT_EQ(wrongStatus, 1);
+    EXPECT_NE(wrongType.find("ERROR: input file must be of type 'tre' !\n"), std::string::npos);
+}

@@ -1,0 +1,45 @@
+// Helpers of the tree tests: tree files written to a scratch folder, and a
+// load with its console output captured.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tree/tree.h"
+
+// Writes text to a file named after the running test (plus suffix) and
+// returns its path.
+inline std::string writeTreeFile(const std::string& text, const std::string& suffix = ".tre")
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::filesystem::path dir =
+        std::filesystem::path(DOR_BINARY_DIR) / "tests" / "tree-scratch";
+    std::filesystem::create_directories(dir);
+    const std::string name = std::string(info->test_suite_name()) + "_" + info->name() + suffix;
+    const std::string path = (dir / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+struct LoadResult {
+    int status;
+    std::string output;
+};
+
+inline LoadResult loadCaptured(CTree& tree, const std::string& path)
+{
+    ::testing::internal::CaptureStdout();
+    const int status = tree.load(path.c_str());
+    return {status, ::testing::internal::GetCapturedStdout()};
+}
+
+inline std::string twigPath() { return std::string(DOR_SOURCE_DIR) + "/tests/tree/data/twig.tre"; }
+
+inline std::string readText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
