@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/startup_core.h"
 #include "app/timer.h"
@@ -22,6 +23,14 @@
 namespace {
 
 bool shutDown = false;
+
+// exit() (the quit keys, the panel's "Quit") ends the process at once: no
+// clean-up may run from the handlers that follow, which can destroy the
+// windows and call their close callbacks. Registered last, so it runs first.
+void exitWithoutCleanUp()
+{
+    shutDown = true;
+}
 
 // GLUT never sees the command line: it gets a program name only.
 void initGlut()
@@ -59,6 +68,7 @@ void startDor(int argc, char** argv)
 
     createAndLoadTree();
     initTimer();
+    atexit(exitWithoutCleanUp);
 }
 
 void runMainLoop()
