@@ -29,7 +29,7 @@ static std::vector<CSpecies> makePresets()
         l3.curveVariation = 15;
         s.levels = {trunk, l1, l2, l3};
         s.crown = CrownShape::Hemispherical;
-        s.trunkDiameter = 0.36; s.taper = 0.75; s.childDiameterRatio = 0.6; s.minDiameter = 0.07;
+        s.trunkDiameter = 0.36; s.taper = 0.75; s.childDiameterRatio = 0.6; s.minDiameter = 0.12; s.leavesPerSegment = 2;
         s.leafLevels = 1; s.leavesPerStem = 6; s.leafStart = 0.1; s.leafDownAngle = 55;
         s.leafLength = 0.28; s.leafWidth = 0.17; s.leafShape = LeafShape::Ovate;
         s.leafColour = {0.29, 0.07, 0.16}; s.leafVeinColour = {0.45, 0.15, 0.25};
@@ -44,7 +44,7 @@ static std::vector<CSpecies> makePresets()
         s.name = "populus_nigra_italica";
         s.description = "upright columnar poplar, about 9.5 units tall";
         StemLevel trunk;
-        trunk.length = 9.0; trunk.lengthVariation = 0.03; trunk.segments = 12;
+        trunk.length = 8.2; trunk.lengthVariation = 0.03; trunk.segments = 12;
         trunk.children = 16; trunk.childStart = 0.1; trunk.rotate = 137.5;
         trunk.curveVariation = 4;
         StemLevel l1;
@@ -56,7 +56,7 @@ static std::vector<CSpecies> makePresets()
         l2.curve = 10; l2.tropism = 0.05;
         s.levels = {trunk, l1, l2};
         s.crown = CrownShape::Columnar;
-        s.trunkDiameter = 0.42; s.taper = 0.8; s.childDiameterRatio = 0.55; s.minDiameter = 0.07;
+        s.trunkDiameter = 0.42; s.taper = 0.8; s.childDiameterRatio = 0.55; s.minDiameter = 0.12; s.leavesPerSegment = 2;
         s.leafLevels = 2; s.leavesPerStem = 5; s.leafStart = 0.2; s.leafDownAngle = 45;
         s.leafLength = 0.26; s.leafWidth = 0.22; s.leafShape = LeafShape::Deltoid;
         s.leafColour = {0.22, 0.45, 0.12}; s.leafVeinColour = {0.45, 0.62, 0.3};
@@ -71,7 +71,7 @@ static std::vector<CSpecies> makePresets()
         s.name = "salix_babylonica";
         s.description = "weeping willow with long hanging whips, about 7 units tall";
         StemLevel trunk;
-        trunk.length = 3.2; trunk.lengthVariation = 0.05; trunk.segments = 5;
+        trunk.length = 3.8; trunk.lengthVariation = 0.05; trunk.segments = 5;
         trunk.children = 6; trunk.childStart = 0.55; trunk.rotate = 137.5;
         trunk.curveVariation = 6;
         StemLevel l1;
@@ -84,7 +84,7 @@ static std::vector<CSpecies> makePresets()
         l2.tropism = -0.45;
         s.levels = {trunk, l1, l2};
         s.crown = CrownShape::Spherical;
-        s.trunkDiameter = 0.45; s.taper = 0.7; s.childDiameterRatio = 0.55; s.minDiameter = 0.07;
+        s.trunkDiameter = 0.45; s.taper = 0.7; s.childDiameterRatio = 0.55; s.minDiameter = 0.12; s.leavesPerSegment = 2;
         s.leafLevels = 1; s.leavesPerStem = 10; s.leafStart = 0.1; s.leafDownAngle = 35;
         s.leafLength = 0.3; s.leafWidth = 0.09; s.leafShape = LeafShape::Lanceolate;
         s.leafColour = {0.42, 0.6, 0.18}; s.leafVeinColour = {0.62, 0.75, 0.35};
@@ -103,7 +103,7 @@ static std::vector<CSpecies> makePresets()
         trunk.children = 36; trunk.childStart = 0.12; trunk.whorl = 4; trunk.rotate = 37;
         trunk.curveVariation = 2;
         StemLevel l1;
-        l1.length = 0.4; l1.segments = 4; l1.children = 6; l1.childStart = 0.2;
+        l1.length = 0.36; l1.segments = 4; l1.children = 6; l1.childStart = 0.2;
         l1.downAngle = 78; l1.downAngleVariation = 6; l1.curve = 12; l1.curveVariation = 6;
         l1.rotate = 180; l1.tropism = -0.01;
         StemLevel l2;
@@ -111,7 +111,7 @@ static std::vector<CSpecies> makePresets()
         l2.curve = 0; l2.curveVariation = 10;
         s.levels = {trunk, l1, l2};
         s.crown = CrownShape::Conical;
-        s.trunkDiameter = 0.38; s.taper = 0.85; s.childDiameterRatio = 0.5; s.minDiameter = 0.07;
+        s.trunkDiameter = 0.38; s.taper = 0.85; s.childDiameterRatio = 0.5; s.minDiameter = 0.12; s.leavesPerSegment = 2;
         s.leafLevels = 2; s.leavesPerStem = 5; s.leafStart = 0.1; s.leafDownAngle = 60;
         s.leafLength = 0.22; s.leafWidth = 0.16; s.leafShape = LeafShape::Needles;
         s.leafColour = {0.08, 0.26, 0.12}; s.leafVeinColour = {0.16, 0.38, 0.2};

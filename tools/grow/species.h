@@ -40,6 +40,7 @@ public:
     double minDiameter = 0.05;        // no segment is thinner (the bending model needs some stiffness)
     int leafLevels = 1;               // the outermost levels that carry leaves
     double leavesPerStem = 6.0;       // per stem of a leaf-bearing level (scaled by the density)
+    double leavesPerSegment = 2.0;    // at most, on average (leafy stems get more segments)
     double leafStart = 0.2;           // leaves grow beyond this fraction of the stem
     double leafDownAngle = 50.0;      // degrees from the stem's axis
     double leafLength = 0.3;          // blade length of the file mesh's leaf cards

@@ -88,7 +88,15 @@ void CGrower::growStem(int level, int parentNode, double attach, Vec3d origin, V
     if (nodes.size() > nodeLimit)
         return;
     const StemLevel& p = species.levels[size_t(level)];
-    const int n = std::max(1, p.segments);
+    // Leaves are spread so that no segment carries more than
+    // leavesPerSegment of them: a leafy stem gets more segments. (Each leaf
+    // pushes its segment with the full wind on its surface, while a segment
+    // resists in proportion to its diameter squared.)
+    const bool leafy = level >= int(species.levels.size()) - species.leafLevels;
+    const int leafCount = leafy ? random.roundStochastic(species.leavesPerStem * density) : 0;
+    const double leafSpan = std::max(0.1, 1.0 - species.leafStart);
+    const int n = std::max({1, p.segments,
+                            int(std::ceil(leafCount / std::max(0.5, species.leavesPerSegment) / leafSpan))});
     const double segmentLength = stemLength / n;
     auto diameterAt = [&](double t) {
         return std::max(species.minDiameter, baseDiameter * (1.0 - species.taper * t));
@@ -177,11 +185,15 @@ void CGrower::growStem(int level, int parentNode, double attach, Vec3d origin, V
     }
 
     // Leaves on the outer levels.
-    if (level >= int(species.levels.size()) - species.leafLevels) {
-        const int count = random.roundStochastic(species.leavesPerStem * density);
-        for (int j = 0; j < count && nodes.size() <= nodeLimit; ++j) {
-            double t = species.leafStart + (1.0 - species.leafStart) * (j + 0.5 + 0.3 * random.symmetric()) / count;
-            StemPoint sp = pointAt(std::clamp(t, 0.0, 1.0));
+    if (leafy) {
+        // Leaf j on segment first + j m / count of the m leafy segments, so
+        // that the segments share the leaves evenly.
+        const int first = std::min(n - 1, int(species.leafStart * n));
+        const int m = n - first;
+        for (int j = 0; j < leafCount && nodes.size() <= nodeLimit; ++j) {
+            int k = first + int(int64_t(j) * m / leafCount);
+            double t = (k + 0.1 + 0.85 * random.uniform()) / n;
+            StemPoint sp = pointAt(t);
             azimuth += random.vary(137.5, 15.0);
             double down = std::clamp(random.vary(species.leafDownAngle, 12.0), 5.0, 150.0) * degrees;
             TreElement leaf;
