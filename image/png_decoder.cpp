@@ -74,40 +74,58 @@ uint64_t layoutPasses(const PngDecoder& d, Pass* passes, unsigned& passCount)
     return offset;
 }
 
+// The Paeth predictor of left a, above b and upper-left c: of a, b, c the one
+// nearest to p = a + b - c, ties resolved in the order a, b, c.
+inline int paeth(int a, int b, int c)
+{
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+}
+
+// Sub, Average and Paeth for a byte distance of BD: the BD bytes of the pixel
+// on the left and of the one above it are kept in registers, so that each
+// byte waits only for its own channel's previous byte. n is a multiple of BD.
+template <unsigned BD> void unfilterLeft(unsigned char* line, const unsigned char* above, size_t n, unsigned type)
+{
+    int a[BD] = {}, c[BD] = {};
+    if (type == 1) {
+        for (size_t i = 0; i < n; i += BD)
+            for (unsigned k = 0; k < BD; ++k)
+                line[i + k] = (unsigned char)(a[k] = (line[i + k] + a[k]) & 255);
+    } else if (type == 3) {
+        for (size_t i = 0; i < n; i += BD)
+            for (unsigned k = 0; k < BD; ++k)
+                line[i + k] = (unsigned char)(a[k] = (line[i + k] + ((a[k] + above[i + k]) >> 1)) & 255);
+    } else {
+        for (size_t i = 0; i < n; i += BD)
+            for (unsigned k = 0; k < BD; ++k) {
+                const int b = above[i + k];
+                line[i + k] = (unsigned char)(a[k] = (line[i + k] + paeth(a[k], b, c[k])) & 255);
+                c[k] = b;
+            }
+    }
+}
+
 // Undoes the filter of one scanline in place. `above` is the unfiltered line
 // above (zeros for the first line of a pass); bd is the byte distance to the
-// corresponding byte of the pixel on the left.
+// corresponding byte of the pixel on the left (1 to 8; n is a multiple of it).
 void unfilterLine(unsigned char* line, const unsigned char* above, size_t n, unsigned bd,
                   unsigned type)
 {
-    switch (type) {
-    case 1: // Sub
-        for (size_t i = bd; i < n; ++i)
-            line[i] = (unsigned char)(line[i] + line[i - bd]);
-        break;
-    case 2: // Up
+    if (type == 0)
+        return; // None
+    if (type == 2) { // Up
         for (size_t i = 0; i < n; ++i)
             line[i] = (unsigned char)(line[i] + above[i]);
-        break;
-    case 3: // Average of left and above
-        for (size_t i = 0; i < bd && i < n; ++i)
-            line[i] = (unsigned char)(line[i] + (above[i] >> 1));
-        for (size_t i = bd; i < n; ++i)
-            line[i] = (unsigned char)(line[i] + ((line[i - bd] + above[i]) >> 1));
-        break;
-    case 4: // Paeth
-        for (size_t i = 0; i < bd && i < n; ++i)
-            line[i] = (unsigned char)(line[i] + above[i]); // left and upper-left are 0
-        for (size_t i = bd; i < n; ++i) {
-            // p = a + b - c; the nearest of a, b, c to p, ties in that order.
-            const int a = line[i - bd], b = above[i], c = above[i - bd];
-            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-            const int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-            line[i] = (unsigned char)(line[i] + pred);
-        }
-        break;
-    default: // None
-        break;
+        return;
+    }
+    switch (bd) { // Sub, Average, Paeth
+    case 1: unfilterLeft<1>(line, above, n, type); break;
+    case 2: unfilterLeft<2>(line, above, n, type); break;
+    case 3: unfilterLeft<3>(line, above, n, type); break;
+    case 4: unfilterLeft<4>(line, above, n, type); break;
+    case 6: unfilterLeft<6>(line, above, n, type); break;
+    default: unfilterLeft<8>(line, above, n, type); break;
     }
 }
 

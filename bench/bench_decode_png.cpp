@@ -1,0 +1,242 @@
+// PNG decoding speed, in MB/s of RGBA output, on texture-like images of
+// 256^2 to 2048^2 written by libpng: the DOR decoder beside libpng and
+// stb_image decoding the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb_image.h>
+
+#include "image/png_decoder.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+struct TestImage
+{
+    const char* name;
+    unsigned size;
+    int colorType; // PNG colour type: 0 grey, 2 RGB, 3 palette, 6 RGBA
+    bool interlace;
+};
+
+const TestImage IMAGES[] = {
+    {"rgba_1024", 1024, 6, false},   {"rgba_1024_adam7", 1024, 6, true},
+    {"rgb_2048", 2048, 2, false},    {"rgb_512_adam7", 512, 2, true},
+    {"palette_512", 512, 3, false},  {"grey_256", 256, 0, false},
+};
+
+// Smooth value noise in [0, 1): random values on a lattice of `cell` pixels,
+// interpolated bilinearly with a smoothstep.
+double valueNoise(double x, double y, unsigned cell, unsigned seed)
+{
+    auto lattice = [seed](int i, int j) {
+        uint32_t h = uint32_t(i) * 374761393u + uint32_t(j) * 668265263u + seed * 2246822519u;
+        h = (h ^ (h >> 13)) * 1274126177u;
+        return double((h ^ (h >> 16)) & 0xFFFF) / 65536.0;
+    };
+    const double fx = x / cell, fy = y / cell;
+    const int ix = int(std::floor(fx)), iy = int(std::floor(fy));
+    double tx = fx - ix, ty = fy - iy;
+    tx = tx * tx * (3 - 2 * tx);
+    ty = ty * ty * (3 - 2 * ty);
+    const double a = lattice(ix, iy) + (lattice(ix + 1, iy) - lattice(ix, iy)) * tx;
+    const double b = lattice(ix, iy + 1) + (lattice(ix + 1, iy + 1) - lattice(ix, iy + 1)) * tx;
+    return a + (b - a) * ty;
+}
+
+// A bark-like texture: three octaves of noise stretched along the trunk,
+// vertical furrows, a little grain; leaves (alpha) cut out by a threshold.
+void texel(unsigned x, unsigned y, unsigned char rgba[4])
+{
+    const double n = 0.55 * valueNoise(x, y * 0.25, 32, 1) + 0.3 * valueNoise(x, y * 0.5, 8, 2) +
+                     0.15 * valueNoise(x, y, 2, 3);
+    const double furrow = 0.5 + 0.5 * std::sin(x * 0.09 + 4 * valueNoise(x, y, 64, 4));
+    const double v = 0.6 * n + 0.4 * furrow;
+    rgba[0] = (unsigned char)(60 + 120 * v);
+    rgba[1] = (unsigned char)(40 + 90 * v);
+    rgba[2] = (unsigned char)(25 + 60 * v);
+    rgba[3] = valueNoise(x, y, 48, 5) > 0.35 ? 255 : (unsigned char)(255 * valueNoise(x, y, 4, 6));
+}
+
+void appendToBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+Bytes writeImage(const TestImage& t)
+{
+    const unsigned w = t.size, h = t.size;
+    const unsigned channels = t.colorType == 6 ? 4 : t.colorType == 2 ? 3 : 1;
+    std::vector<Bytes> rows(h, Bytes(size_t(w) * channels));
+    std::vector<png_bytep> rowPointers(h);
+    for (unsigned y = 0; y < h; ++y) {
+        for (unsigned x = 0; x < w; ++x) {
+            unsigned char p[4];
+            texel(x, y, p);
+            unsigned char* d = rows[y].data() + size_t(x) * channels;
+            if (channels == 1)
+                d[0] = t.colorType == 3 ? (unsigned char)((p[0] - 60) * 255 / 120) : p[0];
+            else
+                std::memcpy(d, p, channels);
+        }
+        rowPointers[y] = rows[y].data();
+    }
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return Bytes();
+    }
+    png_set_write_fn(png, &out, appendToBytes, nullptr);
+    png_set_IHDR(png, info, w, h, 8, t.colorType, t.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette(256);
+    if (t.colorType == 3) {
+        for (unsigned i = 0; i < 256; ++i) // bark colours by brightness
+            palette[i] = {png_byte(60 + i * 120 / 255), png_byte(40 + i * 90 / 255), png_byte(25 + i * 60 / 255)};
+        png_set_PLTE(png, info, palette.data(), 256);
+    }
+    png_write_info(png, info);
+    png_write_image(png, rowPointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+const Bytes& imageBytes(const TestImage& t)
+{
+    static std::map<std::string, Bytes> cache;
+    Bytes& b = cache[t.name];
+    if (b.empty())
+        b = writeImage(t);
+    return b;
+}
+
+struct ReadCursor
+{
+    const Bytes* bytes;
+    size_t at;
+};
+
+void readFromBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    ReadCursor* c = static_cast<ReadCursor*>(png_get_io_ptr(png));
+    if (c->at + length > c->bytes->size())
+        png_error(png, "read past end");
+    std::memcpy(data, c->bytes->data() + c->at, length);
+    c->at += length;
+}
+
+// libpng to 8-bit RGBA, the transforms that match the DOR decoder's output.
+bool libpngDecode(const Bytes& file, Bytes& rgba)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    ReadCursor cursor = {&file, 0};
+    png_set_read_fn(png, &cursor, readFromBytes);
+    png_read_info(png, info);
+    const unsigned w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    rgba.resize(size_t(w) * h * 4);
+    std::vector<png_bytep> rows(h);
+    for (unsigned y = 0; y < h; ++y)
+        rows[y] = rgba.data() + size_t(y) * w * 4;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+void setOutputRate(benchmark::State& state, const TestImage& t, const Bytes& file)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * t.size * t.size * 4);
+    state.counters["file_KB"] = double(file.size()) / 1024.0;
+}
+
+void BM_DecodePng(benchmark::State& state, const TestImage& t)
+{
+    const Bytes& file = imageBytes(t);
+    Bytes rgba, expected;
+    if (decodePngImage(file, rgba) != 0 || !libpngDecode(file, expected) || rgba != expected) {
+        state.SkipWithError("differs from libpng");
+        return;
+    }
+    for (auto _ : state) {
+        if (decodePngImage(file, rgba) != 0) {
+            state.SkipWithError("decode failed");
+            break;
+        }
+        benchmark::DoNotOptimize(rgba.data());
+    }
+    setOutputRate(state, t, file);
+}
+
+void BM_DecodePngLibpng(benchmark::State& state, const TestImage& t)
+{
+    const Bytes& file = imageBytes(t);
+    Bytes rgba;
+    for (auto _ : state) {
+        if (!libpngDecode(file, rgba)) {
+            state.SkipWithError("libpng failed");
+            break;
+        }
+        benchmark::DoNotOptimize(rgba.data());
+    }
+    setOutputRate(state, t, file);
+}
+
+void BM_DecodePngStb(benchmark::State& state, const TestImage& t)
+{
+    const Bytes& file = imageBytes(t);
+    for (auto _ : state) {
+        int w = 0, h = 0, n = 0;
+        unsigned char* p = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 4);
+        if (!p) {
+            state.SkipWithError("stb_image failed");
+            break;
+        }
+        benchmark::DoNotOptimize(p);
+        stbi_image_free(p);
+    }
+    setOutputRate(state, t, file);
+}
+
+// Registered per image, the three decoders next to each other.
+int registerAll()
+{
+    for (const TestImage& t : IMAGES) {
+        benchmark::RegisterBenchmark((std::string("BM_DecodePng/") + t.name).c_str(), BM_DecodePng, t)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("BM_DecodePngLibpng/") + t.name).c_str(),
+                                     BM_DecodePngLibpng, t)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("BM_DecodePngStb/") + t.name).c_str(), BM_DecodePngStb, t)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return 0;
+}
+const int registered = registerAll();
+
+} // namespace
