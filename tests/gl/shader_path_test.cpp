@@ -1,0 +1,499 @@
+// The shader path under Xvfb with Mesa: the program and its failure branch,
+// the matrix texture's layout and contents, the acceleration toggle, and the
+// picture it draws compared with the fixed-function path's.
+#include "gl/gl_harness.h"  // gtest before X11, whose macros clash with it
+
+#include <GL/glew.h>  // before any other GL header
+
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "app/startup_core.h"
+#include "app/viewport.h"
+#include "app/windows.h"
+#include "common/near.h"
+#include "panel/parameters.h"
+#include "render/shader_path.h"
+#include "tree/tree.h"
+#include "tree/tree_graphics.h"
+
+namespace {
+
+const char* const ASSETS = DOR_SOURCE_DIR "/assets";
+
+// An RGBA PNG whose pixels come from colour(x, y, rgba).
+void writePng(const std::string& path, int w, int h, void (*colour)(int, int, int, int, uint8_t*))
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(size_t(w) * 4);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            colour(x, y, w, h, &row[4 * x]);
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    fclose(file);
+}
+
+// Leaf texture: a green disc with darker rings, cut out of a transparent
+// square by alpha (with one texel of partial alpha at its rim).
+void leafTexel(int x, int y, int w, int h, uint8_t* p)
+{
+    double u = (x + 0.5) / w - 0.5, v = (y + 0.5) / h - 0.5;
+    double r = std::sqrt(u * u + v * v) * w;  // texels from the centre
+    double rim = 0.36 * w;
+    p[0] = 40;
+    p[1] = uint8_t(120 + 60 * (int(r) % 4 < 2));
+    p[2] = 30;
+    p[3] = r < rim - 0.5 ? 255 : r < rim + 0.5 ? 128 : 0;
+}
+
+void barkTexel(int x, int, int, int, uint8_t* p)
+{
+    p[0] = uint8_t(110 + 40 * (x % 4 < 2)), p[1] = 80, p[2] = 50, p[3] = 255;
+}
+
+// A small tree with a generated mesh: a trunk, two branches and eight leaves,
+// bark (material 0) and a cut-out leaf texture (material 1). Nine elements:
+// an 8 x 8 matrix texture with two matrices per row.
+const std::string& shaderTreePath()
+{
+    static std::string path = [] {
+        std::string dir = testDir();
+        writePng(dir + "/shader_bark.png", 8, 8, barkTexel);
+        writePng(dir + "/shader_leaf.png", 32, 32, leafTexel);
+        std::string file = dir + "/shader_tree.tre";
+        std::ofstream out(file);
+        out << "# a trunk, two branches, eight leaves\nP 0 0 0\n";
+        for (const char* texture : {"shader_bark.png", "shader_leaf.png"})
+            out << "M m\ntex " << dir << "/" << texture
+                << "\na 0.2 0.2 0.2\nb 0.8 0.8 0.8\nc 0 0 0\nd 0 0 0\ne 10\n";
+        out << "S 4 0.5 0 0 1 1 2 1\n"
+            << "S 3 0.25 1 0.3 1 1 4 2\n"
+            << "L 1 -1 1 0.4 3\nL 1 1 1 0.6 4\nL 0 -1 1 0.8 5\nL 1 0 0.5 1 6\n"
+            << "S 3 0.25 -1 -0.2 1 0.8 4 7\n"
+            << "L -1 -1 1 0.5 8\nL -1 1 1 0.7 9\nL 0 1 1 0.9 10\nL -1 0 0.5 1 11\n";
+        return file;
+    }();
+    return path;
+}
+
+void loadModel(const std::string& path)
+{
+    snprintf(treeFileName, sizeof treeFileName, "%s", path.c_str());
+    ASSERT_EQ(theTree->load(treeFileName), 0);
+    theTree->reset();
+}
+
+// Names for which an is-function answers true among 1 .. 4095: the GL
+// objects of one kind that exist.
+int countObjects(GLboolean (*isObject)(GLuint))
+{
+    int n = 0;
+    for (GLuint name = 1; name < 4096; ++name)
+        n += isObject(name) ? 1 : 0;
+    return n;
+}
+GLboolean isBuffer(GLuint n) { return glIsBuffer(n); }
+GLboolean isTexture(GLuint n) { return glIsTexture(n); }
+GLboolean isProgram(GLuint n) { return glIsProgram(n); }
+GLboolean isShader(GLuint n) { return glIsShader(n); }
+
+struct ObjectCounts {
+    int buffers, textures, programs, shaders;
+    bool operator==(const ObjectCounts&) const = default;
+};
+ObjectCounts countAllObjects()
+{
+    checkViewportContext();
+    return {countObjects(isBuffer), countObjects(isTexture), countObjects(isProgram),
+            countObjects(isShader)};
+}
+
+// The shader path's start-up state, as after a successful initGLSL.
+void restoreShaderProgram()
+{
+    ASSERT_EQ(chdir(ASSETS), 0);
+    cleanUpGLSL();
+    initGLSL();
+    ASSERT_TRUE(glslAvailable);
+}
+
+class ShaderPathTest : public ViewerTest {
+protected:
+    void TearDown() override
+    {
+        // Leave the shader program as the start-up made it.
+        if (!glslAvailable || shaderProgram == 0) {
+            theTree->cleanup();
+            restoreShaderProgram();
+            theTree->noModel = true;  // the next SetUp loads its model again
+        }
+    }
+};
+
+bool isBackground(Pixel p)
+{
+    return std::abs(p.r - 230) <= 2 && std::abs(p.g - 230) <= 2 && std::abs(p.b - 230) <= 2;
+}
+
+}  // namespace
+
+TEST(ShaderFiles, ReadTextFileGivesTheWholeTextOrNull)
+{
+    std::string dir = testDir();
+    EXPECT_EQ(readTextFile(nullptr), nullptr);
+    EXPECT_EQ(readTextFile((dir + "/no_such_file.vert").c_str()), nullptr);
+    EXPECT_EQ(readTextFile(dir.c_str()), nullptr) << "a directory is no text";
+    std::ofstream(dir + "/empty.txt").close();
+    EXPECT_EQ(readTextFile((dir + "/empty.txt").c_str()), nullptr);
+    std::ofstream(dir + "/text.txt", std::ios::binary) << "void main()\r\n{\n}\n";
+    char* text = readTextFile((dir + "/text.txt").c_str());
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "void main()\r\n{\n}\n");
+    delete[] text;
+    char* vertex = readTextFile((std::string(ASSETS) + "/MBS.vert").c_str());
+    ASSERT_NE(vertex, nullptr);
+    EXPECT_NE(std::strstr(vertex, "matrixTex"), nullptr);
+    delete[] vertex;
+}
+
+TEST(MatrixTextureLayout, ExamplesOfTheLayoutRule)
+{
+    struct Case {
+        uint32_t n;
+        int width, height, rows, capacity;
+    };
+    const Case cases[] = {
+        {1, 4, 1, 1, 1},    {2, 4, 2, 2, 2},     {3, 4, 4, 3, 3},        {4, 4, 4, 4, 4},
+        {5, 4, 8, 5, 5},    {8, 4, 8, 8, 8},     {9, 8, 8, 5, 10},       {16, 8, 8, 8, 16},
+        {100, 16, 32, 25, 100}, {1000, 64, 64, 63, 1008},
+    };
+    CTree tree(nullptr);
+    for (const Case& c : cases) {
+        tree.matrixCount = c.n;
+        tree.computeMatrixTextureLayout();
+        EXPECT_EQ(tree.matrixTexWidth, c.width) << "N = " << c.n;
+        EXPECT_EQ(tree.matrixTexHeight, c.height) << "N = " << c.n;
+        EXPECT_EQ(tree.matrixTexRows, c.rows) << "N = " << c.n;
+        EXPECT_EQ(tree.matrixCapacity, c.capacity) << "N = " << c.n;
+        EXPECT_EQ(tree.texelStep, 1.0f / c.width) << "N = " << c.n;
+        // Every row holds whole matrices, the used rows fit into the texture.
+        EXPECT_EQ(tree.matrixTexWidth % 4, 0) << "N = " << c.n;
+        EXPECT_LE(tree.matrixTexRows, tree.matrixTexHeight) << "N = " << c.n;
+    }
+}
+
+TEST(MatrixTextureLayout, WarnsOnlyWhenTheMatricesExceedTheMaximumTextureSize)
+{
+    // A driver whose largest texture is 2048 x 2048 texels. The tree below
+    // is destroyed after the hooks are restored.
+    static TreeGraphics small{};
+    small.contextCurrent = [] { return true; };
+    small.maxTextureSize = [] { return 2048; };
+    const TreeGraphics* installed = treeGraphics;
+    treeGraphics = &small;
+    CTree tree(nullptr);
+    const char* warning = "WARNING: Transformation matrices do not fit into one texture object!\n";
+
+    tree.matrixCount = 1048576;
+    testing::internal::CaptureStdout();
+    tree.computeMatrixTextureLayout();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(tree.matrixTexWidth, 2048);
+    EXPECT_EQ(tree.matrixTexHeight, 2048);
+
+    tree.matrixCount = 1048577;
+    testing::internal::CaptureStdout();
+    tree.computeMatrixTextureLayout();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), warning);
+    EXPECT_GT(tree.matrixTexHeight, 2048) << "the layout goes on unchanged";
+    treeGraphics = installed;
+}
+
+TEST_F(ShaderPathTest, StartsOnTheShaderPathWithTheDeactivateLabel)
+{
+    // The start-up linked the program from assets/ and switched the path on.
+    EXPECT_TRUE(glslAvailable);
+    EXPECT_NE(shaderProgram, 0u);
+    checkViewportContext();
+    GLint linked = 0;
+    glGetProgramiv(shaderProgram, GL_LINK_STATUS, &linked);
+    EXPECT_EQ(linked, GL_TRUE);
+    // ViewerTest switched the path off for its fixed-function tests.
+    EXPECT_FALSE(hardwareAcceleration);
+    EXPECT_STREQ(accelerationButtonLabel(), "Activate hardware acceleration");
+    toggleHardwareAcceleration();
+    EXPECT_TRUE(hardwareAcceleration);
+    EXPECT_STREQ(accelerationButtonLabel(), "Deactivate hardware acceleration");
+    EXPECT_TRUE(accelerationButtonEnabled());
+    toggleHardwareAcceleration();
+    EXPECT_FALSE(hardwareAcceleration);
+}
+
+TEST_F(ShaderPathTest, VerticesAddressTheirMatrixInTheTexture)
+{
+    loadModel(shaderTreePath());
+    // Eleven elements, twelve matrices: 48 texels, so 8 x 8 with two
+    // matrices per row and six rows in use.
+    ASSERT_EQ(theTree->matrixCount, 12u);
+    EXPECT_EQ(theTree->matrixTexWidth, 8);
+    EXPECT_EQ(theTree->matrixTexHeight, 8);
+    EXPECT_EQ(theTree->matrixTexRows, 6);
+    int seen5 = 0;
+    for (const Vertex& v : theTree->vertices) {
+        int k = v.matrixIndex;
+        double u = ((4 * k) % 8 + 0.5) / 8, t = ((4 * k) / 8 + 0.5) / 8;
+        EXPECT_EQ(v.matrixTexCoord[0], float(u)) << "matrix " << k;
+        EXPECT_EQ(v.matrixTexCoord[1], float(t)) << "matrix " << k;
+        if (k == 5) {
+            // Matrix 5 starts at texel column 4 of row 2.
+            EXPECT_EQ(v.matrixTexCoord[0], 0.5625f);
+            EXPECT_EQ(v.matrixTexCoord[1], 0.3125f);
+            ++seen5;
+        }
+    }
+    EXPECT_EQ(seen5, 4) << "a leaf has four vertices";
+}
+
+TEST_F(ShaderPathTest, UploadWritesTheMatricesIntoTheUsedRowsExactly)
+{
+    loadModel(shaderTreePath());
+    for (int i = 0; i < 5; ++i)
+        theTree->animate();
+    checkViewportContext();
+    theTree->uploadMatrixTexture();
+    const int w = theTree->matrixTexWidth, h = theTree->matrixTexHeight;
+    std::vector<float> texels(size_t(w) * h * 4, -1.0f);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, theTree->matrixTexture);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    GLint format = 0;
+    glBindTexture(GL_TEXTURE_2D, theTree->matrixTexture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(format, GL_RGBA32F_ARB);
+    // Matrix k, column c is texel 4k + c of the row-major texel array.
+    for (int k = 0; k < int(theTree->matrixCount); ++k)
+        for (int i = 0; i < 16; ++i)
+            ASSERT_EQ(texels[16 * size_t(k) + i], theTree->matrices[16 * size_t(k) + i])
+                << "matrix " << k << " entry " << i;
+    // Matrix 5: texel (4, 2) holds its first column.
+    EXPECT_EQ(texels[4 * (2 * w + 4)], theTree->matrices[16 * 5]);
+    EXPECT_NE(theTree->matrices[16 * 5 + 12], 0.0f) << "the leaf is not at the origin";
+}
+
+TEST_F(ShaderPathTest, SwitchingPathsCreatesAndDeletesNoGlObject)
+{
+    loadModel(shaderTreePath());
+    renderFrames(1);
+    hardwareAcceleration = true;
+    renderFrames(1);
+    const ObjectCounts before = countAllObjects();
+    for (int i = 0; i < 4; ++i) {
+        toggleHardwareAcceleration();
+        renderFrames(1);
+    }
+    EXPECT_TRUE(hardwareAcceleration);
+    EXPECT_EQ(countAllObjects(), before);
+    EXPECT_GE(before.buffers, 2);
+    EXPECT_GE(before.programs, 1);
+}
+
+// Renders the same pose of the test tree by both paths. The silhouettes (the
+// pixels that are not background) may differ only where an edge passes, by
+// one pixel; inside both, the colours agree to within a few levels.
+TEST_F(ShaderPathTest, BothPathsDrawTheSamePicture)
+{
+    loadModel(shaderTreePath());
+    showSceneElements = 0;
+    cameraDistance = 9.0;  // the tree fills the upper part of the viewport
+    windVelocity = 40.0f;
+    for (int i = 0; i < 40; ++i)
+        theTree->animate();  // a bent pose; frame-by-frame mode keeps it
+
+    hardwareAcceleration = false;
+    ViewportImage fixed = renderFrames(1);
+    hardwareAcceleration = true;
+    ViewportImage shader = renderFrames(1);
+    ASSERT_EQ(fixed.width, shader.width);
+    ASSERT_EQ(fixed.height, shader.height);
+    const int w = fixed.width, h = fixed.height;
+    // Above the overlay text (which shows the changing frame rate).
+    const int y0 = int(0.3 * h);
+    auto tree = [&](const ViewportImage& image, int x, int y) {
+        if (x < 0 || y < y0 || x >= w || y >= h)
+            return false;
+        const uint8_t* p = &image.rgb[3 * (size_t(y) * w + x)];
+        return !isBackground({p[0], p[1], p[2]});
+    };
+    auto nearby = [&](const ViewportImage& image, int x, int y, bool inside) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (tree(image, x + dx, y + dy) == inside)
+                    return true;
+        return false;
+    };
+    int silhouette = 0, differing = 0, offEdge = 0, compared = 0, largeColourDiffs = 0;
+    long colourDiffSum = 0;
+    int maxColourDiff = 0;
+    for (int y = y0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            bool a = tree(fixed, x, y), b = tree(shader, x, y);
+            silhouette += a ? 1 : 0;
+            if (a != b) {
+                ++differing;
+                // A pixel of one silhouette only must lie at the other's edge.
+                if (!nearby(a ? shader : fixed, x, y, true))
+                    ++offEdge;
+                continue;
+            }
+            // Colours inside both, away from edges (where coverage differs).
+            if (!a || nearby(fixed, x, y, false) || nearby(shader, x, y, false))
+                continue;
+            const uint8_t* p = &fixed.rgb[3 * (size_t(y) * w + x)];
+            const uint8_t* q = &shader.rgb[3 * (size_t(y) * w + x)];
+            int d = 0;
+            for (int c = 0; c < 3; ++c)
+                d = std::max(d, std::abs(int(p[c]) - int(q[c])));
+            ++compared;
+            colourDiffSum += d;
+            maxColourDiff = std::max(maxColourDiff, d);
+            largeColourDiffs += d > 6 ? 1 : 0;
+        }
+    EXPECT_GT(silhouette, 2000) << "the tree is in view";
+    EXPECT_LT(silhouette, (h - y0) * w / 2) << "and not the whole picture";
+    EXPECT_EQ(offEdge, 0) << differing << " silhouette pixels differ";
+    EXPECT_LE(differing, silhouette / 50);
+    ASSERT_GT(compared, 1000);
+    EXPECT_LE(double(colourDiffSum) / compared, 1.0) << "mean colour difference";
+    EXPECT_LE(largeColourDiffs, compared / 200) << "max colour difference " << maxColourDiff;
+}
+
+TEST_F(ShaderPathTest, AMatrixTextureTooLargeFallsBackToTheFixedPath)
+{
+    loadModel(shaderTreePath());
+    showSceneElements = 0;
+    hardwareAcceleration = false;
+    ViewportImage fixed = renderFrames(1);
+
+    checkViewportContext();
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    theTree->deleteMatrixTexture();
+    const int width = theTree->matrixTexWidth;
+    theTree->matrixTexWidth = 2 * maxSize;
+    testing::internal::CaptureStdout();
+    theTree->setupMatrixTexture();
+    std::string out = testing::internal::GetCapturedStdout();
+    theTree->matrixTexWidth = width;
+    EXPECT_EQ(theTree->matrixTexture, 0u);
+    EXPECT_NE(out.find("\nWARNING: "), std::string::npos) << out;
+
+    hardwareAcceleration = true;
+    ViewportImage fallback = renderFrames(1);
+    int tree = 0, differing = 0;
+    for (int y = int(0.3 * fixed.height); y < fixed.height; ++y)
+        for (int x = 0; x < fixed.width; ++x) {
+            const uint8_t* p = &fixed.rgb[3 * (size_t(y) * fixed.width + x)];
+            const uint8_t* q = &fallback.rgb[3 * (size_t(y) * fixed.width + x)];
+            tree += isBackground({p[0], p[1], p[2]}) ? 0 : 1;
+            differing += std::memcmp(p, q, 3) != 0 ? 1 : 0;
+        }
+    EXPECT_GT(tree, 2000);
+    EXPECT_EQ(differing, 0) << "the fixed-function path drew the frame";
+    theTree->setupMatrixTexture();
+    EXPECT_NE(theTree->matrixTexture, 0u);
+}
+
+TEST_F(ShaderPathTest, MissingShaderFileLeavesTheFixedPathWithTheButtonDisabled)
+{
+    theTree->cleanup();
+    cleanUpGLSL();
+    glslAvailable = hardwareAcceleration = false;  // as before the start-up's initGLSL
+
+    // A working directory with the fragment shader only.
+    std::string dir = testDir() + "/no_vertex_shader";
+    mkdir(dir.c_str(), 0755);
+    {
+        char* fragment = readTextFile((std::string(ASSETS) + "/MBS.frag").c_str());
+        ASSERT_NE(fragment, nullptr);
+        std::ofstream(dir + "/MBS.frag") << fragment;
+        delete[] fragment;
+    }
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    testing::internal::CaptureStdout();
+    initGLSL();
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(chdir(ASSETS), 0);
+    EXPECT_EQ(out,
+              "initGLSL() .. \n"
+              "ERROR: GLSL could not be initialized!\n"
+              "ERROR: shader file \"MBS.vert\" is missing or empty\n");
+    EXPECT_FALSE(glslAvailable);
+    EXPECT_FALSE(hardwareAcceleration);
+    EXPECT_FALSE(accelerationButtonEnabled());
+    EXPECT_STREQ(accelerationButtonLabel(), "Activate hardware acceleration");
+    toggleHardwareAcceleration();
+    EXPECT_FALSE(hardwareAcceleration) << "the button does nothing";
+    EXPECT_EQ(shaderProgram, 0u) << "the unusable program is released";
+
+    // The loader makes no buffers and no matrix texture; the tree is drawn.
+    loadModel(shaderTreePath());
+    EXPECT_EQ(theTree->vertexBuffer, 0u);
+    EXPECT_EQ(theTree->indexBuffer, 0u);
+    EXPECT_EQ(theTree->matrixTexture, 0u);
+    showSceneElements = 0;
+    ViewportImage image = renderFrames(1);
+    EXPECT_GT(image.count(0, 0.3, 1, 1, [](Pixel p) { return !isBackground(p); }), 2000);
+}
+
+TEST_F(ShaderPathTest, ShaderThatFailsToCompilePrintsItsLog)
+{
+    theTree->cleanup();
+    cleanUpGLSL();
+    glslAvailable = hardwareAcceleration = false;
+    std::string dir = testDir() + "/broken_vertex_shader";
+    mkdir(dir.c_str(), 0755);
+    std::ofstream(dir + "/MBS.vert") << "#version 120\nvoid main() { gl_Position = nothing; }\n";
+    {
+        char* fragment = readTextFile((std::string(ASSETS) + "/MBS.frag").c_str());
+        ASSERT_NE(fragment, nullptr);
+        std::ofstream(dir + "/MBS.frag") << fragment;
+        delete[] fragment;
+    }
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    testing::internal::CaptureStdout();
+    initGLSL();
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(chdir(ASSETS), 0);
+    EXPECT_EQ(out.rfind("initGLSL() .. \nERROR: GLSL could not be initialized!\n"
+                        "ERROR: compile log of \"MBS.vert\":\n    ",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(out.find("nothing"), std::string::npos) << "the compiler names the fault:\n" << out;
+    EXPECT_FALSE(glslAvailable);
+    EXPECT_FALSE(accelerationButtonEnabled());
+
+    // A later successful initialisation enables the button again.
+    restoreShaderProgram();
+    EXPECT_TRUE(accelerationButtonEnabled());
+    EXPECT_TRUE(hardwareAcceleration);
+}
