@@ -475,7 +475,12 @@ static void takePendingInput()
         int code = e.kind == InputEvent::Mouse ? -1 - e.code
                  : e.kind == InputEvent::Special || e.kind == InputEvent::SpecialUp ? 256 + e.code
                  : (e.code & 0xFF);
-        bool stateChange = e.kind != InputEvent::Move && e.kind != InputEvent::Wheel;
+        // Typed text reaches ImGui as characters, which it queues itself:
+        // a printable key without Ctrl or Alt need not wait for its release.
+        bool printable = (e.kind == InputEvent::Key || e.kind == InputEvent::KeyUp) &&
+                         (e.code & 0xFF) >= 32 && (e.code & 0xFF) != 127 &&
+                         !(e.state & (GLUT_ACTIVE_CTRL | GLUT_ACTIVE_ALT));
+        bool stateChange = e.kind != InputEvent::Move && e.kind != InputEvent::Wheel && !printable;
         if (stateChange && seen(code))
             break;
         if (e.kind == InputEvent::Move && buttonChanged)
