@@ -5,6 +5,16 @@
 #include <cerrno>
 #include <cstring>
 
+std::vector<TreMaterial> barkAndLeafMaterials(const std::string& barkTexture, const std::string& leafTexture)
+{
+    TreMaterial bark, leaves;
+    bark.label = "bark";
+    bark.textureFile = barkTexture;
+    leaves.label = "leaves";
+    leaves.textureFile = leafTexture;
+    return {bark, leaves};
+}
+
 bool computeParents(const TreFile& file, std::vector<int>& parents, std::string& error)
 {
     parents.assign(file.elements.size(), -1);

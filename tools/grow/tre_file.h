@@ -54,6 +54,10 @@ struct TreFile {
     std::vector<TreFace> faces;
 };
 
+// The two materials of the tools' models: 0 "bark" and 1 "leaves", naming
+// the given texture files.
+std::vector<TreMaterial> barkAndLeafMaterials(const std::string& barkTexture, const std::string& leafTexture);
+
 // Position of element k's parent in `elements`, -1 for the top-level element;
 // false (with a message in `error`) when the child counts do not describe
 // exactly one pre-order hierarchy under a single top-level element.

@@ -262,13 +262,9 @@ TreFile growTree(const CSpecies& species, const GrowOptions& options)
     best.comments = {species.name + ": " + species.description,
                      "grown by dor-grow, seed " + std::to_string(options.seed) + ", " +
                          std::to_string(best.elements.size()) + " elements"};
-    TreMaterial bark;
-    bark.label = "bark";
-    bark.textureFile = options.barkTexture.empty() ? species.name + "_bark.png" : options.barkTexture;
-    TreMaterial leaves;
-    leaves.label = "leaves";
-    leaves.textureFile = options.leafTexture.empty() ? species.name + "_leaf.png" : options.leafTexture;
-    best.materials = {bark, leaves};
+    best.materials = barkAndLeafMaterials(
+        options.barkTexture.empty() ? species.name + "_bark.png" : options.barkTexture,
+        options.leafTexture.empty() ? species.name + "_leaf.png" : options.leafTexture);
     if (options.mesh)
         addFileMesh(best, options.meshSides, 0, 1);
     return best;
