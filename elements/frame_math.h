@@ -10,69 +10,86 @@
 #include "elements/tree_element.h"
 #include "elements/vector3.h"
 
-// R := the shortest rotation taking +Z onto the unit vector d (as RotationZTo),
-// with the axis a = normalise(Z x d) = (-dy, dx, 0) / |(dx, dy)| rounded to
-// float, c = cos(acos(dz)) = dz and s = sin(acos(dz)) = sqrt(1 - dz^2).
-// Where RotationZTo is undefined it gives: d on +Z (no horizontal part, dz > 0)
-// the identity; d on -Z the half turn about X.
-inline void setRotationZTo(Matrix4& R, Vec3 d)
+// The rotation block of a rigid frame, held in registers while a step
+// builds the element's frames from it.
+struct Rotation3 {
+    double m[3][3];
+};
+
+inline Rotation3 rotationBlock(const Matrix4& M)
 {
-    R.m[0][3] = R.m[1][3] = R.m[2][3] = 0.0;
-    R.m[3][0] = R.m[3][1] = R.m[3][2] = 0.0;
-    R.m[3][3] = 1.0;
+    return {{{M.m[0][0], M.m[0][1], M.m[0][2]},
+             {M.m[1][0], M.m[1][1], M.m[1][2]},
+             {M.m[2][0], M.m[2][1], M.m[2][2]}}};
+}
+
+// The shortest rotation taking +Z onto the unit vector d, as RotationZTo:
+// axis a = normalise(Z x d) = (-dy, dx, 0) / |(dx, dy)| rounded to float,
+// c = cos(acos(dz)) = dz, s = sin(acos(dz)) = sqrt(1 - dz^2), t = 1 - c.
+// Where RotationZTo's axis is undefined: d on +Z (no horizontal part, dz > 0)
+// gives the identity, d on -Z the half turn about X.
+inline Rotation3 rotationZTo3(Vec3 d)
+{
     const double dx = d.x, dy = d.y;
     double dz = d.z;
     if ((dx == 0.0 && dy == 0.0) || dz >= 1.0) {
         const double z = (dz < 0.0 && dx == 0.0 && dy == 0.0) ? -1.0 : 1.0;
-        R.m[0][0] = 1.0; R.m[0][1] = 0.0; R.m[0][2] = 0.0;
-        R.m[1][0] = 0.0; R.m[1][1] = z;   R.m[1][2] = 0.0;
-        R.m[2][0] = 0.0; R.m[2][1] = 0.0; R.m[2][2] = z;
-        return;
+        return {{{1.0, 0.0, 0.0}, {0.0, z, 0.0}, {0.0, 0.0, z}}};
     }
     if (dz < -1.0)
         dz = -1.0;
     const double horizontal = std::sqrt(dx * dx + dy * dy);
     const double ax = float(-dy / horizontal), ay = float(dx / horizontal);
     const double c = dz, s = std::sqrt(1.0 - dz * dz), t = 1.0 - c;
-    R.m[0][0] = c + t * ax * ax; R.m[0][1] = t * ax * ay;     R.m[0][2] = ay * s;
-    R.m[1][0] = t * ax * ay;     R.m[1][1] = c + t * ay * ay; R.m[1][2] = -ax * s;
-    R.m[2][0] = -ay * s;         R.m[2][1] = ax * s;          R.m[2][2] = c;
+    const double txy = t * ax * ay;
+    return {{{c + t * ax * ax, txy, ay * s}, {txy, c + t * ay * ay, -ax * s}, {-ay * s, ax * s, c}}};
 }
 
-// T := the transpose of the rotation R (rotation block only; the fourth row
-// and column of T are set to those of a rotation).
-inline void setTransposedRotation(Matrix4& T, const Matrix4& R)
+// A B of two rotation blocks (the same sums as the 4 x 4 product of the
+// rotations: the dropped terms are exact zeros).
+inline Rotation3 operator*(const Rotation3& A, const Rotation3& B)
 {
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c)
-            T.m[r][c] = R.m[c][r];
-        T.m[r][3] = 0.0;
-        T.m[3][r] = 0.0;
+    const double b00 = B.m[0][0], b01 = B.m[0][1], b02 = B.m[0][2];
+    const double b10 = B.m[1][0], b11 = B.m[1][1], b12 = B.m[1][2];
+    const double b20 = B.m[2][0], b21 = B.m[2][1], b22 = B.m[2][2];
+    Rotation3 C;
+    // Written out: the compiler keeps B in registers and pairs the rows.
+#define DOR_ROW(r)                                                        \
+    {                                                                     \
+        const double a0 = A.m[r][0], a1 = A.m[r][1], a2 = A.m[r][2];      \
+        C.m[r][0] = a0 * b00 + a1 * b10 + a2 * b20;                       \
+        C.m[r][1] = a0 * b01 + a1 * b11 + a2 * b21;                       \
+        C.m[r][2] = a0 * b02 + a1 * b12 + a2 * b22;                       \
     }
-    T.m[3][3] = 1.0;
+    DOR_ROW(0) DOR_ROW(1) DOR_ROW(2)
+#undef DOR_ROW
+    return C;
 }
 
-// C := A * B for A, B with fourth rows (0, 0, 0, 1): the rotation blocks
-// multiply, C's fourth column is A's rotation block times B's fourth column
-// plus A's. Products with the exact zeros and ones are left out, which
-// changes no result.
-inline void multiplyRigid(Matrix4& C, const Matrix4& A, const Matrix4& B)
+// M := the rotation R (fourth row and column those of a rotation), or its
+// transpose.
+inline void storeRotation(Matrix4& M, const Rotation3& R)
 {
-    for (int r = 0; r < 3; ++r) {
-        const double a0 = A.m[r][0], a1 = A.m[r][1], a2 = A.m[r][2];
-        for (int c = 0; c < 4; ++c)
-            C.m[r][c] = a0 * B.m[0][c] + a1 * B.m[1][c] + a2 * B.m[2][c];
-        C.m[r][3] += A.m[r][3];
-    }
-    C.m[3][0] = C.m[3][1] = C.m[3][2] = 0.0;
-    C.m[3][3] = 1.0;
+    M = {{{R.m[0][0], R.m[0][1], R.m[0][2], 0.0},
+          {R.m[1][0], R.m[1][1], R.m[1][2], 0.0},
+          {R.m[2][0], R.m[2][1], R.m[2][2], 0.0},
+          {0.0, 0.0, 0.0, 1.0}}};
 }
 
-// Rotation part of M applied to v: M * (v, 0), in double precision.
+inline void storeTransposedRotation(Matrix4& M, const Rotation3& R)
+{
+    M = {{{R.m[0][0], R.m[1][0], R.m[2][0], 0.0},
+          {R.m[0][1], R.m[1][1], R.m[2][1], 0.0},
+          {R.m[0][2], R.m[1][2], R.m[2][2], 0.0},
+          {0.0, 0.0, 0.0, 1.0}}};
+}
+
+// Rotation part of M applied to v: M (v, 0), in double precision.
 inline void rotateVector(const Matrix4& M, double x, double y, double z, double out[3])
 {
-    for (int r = 0; r < 3; ++r)
-        out[r] = M.m[r][0] * x + M.m[r][1] * y + M.m[r][2] * z;
+    out[0] = M.m[0][0] * x + M.m[0][1] * y + M.m[0][2] * z;
+    out[1] = M.m[1][0] * x + M.m[1][1] * y + M.m[1][2] * z;
+    out[2] = M.m[2][0] * x + M.m[2][1] * y + M.m[2][2] * z;
 }
 
 // G := toDisplayMatrix(M) for a rigid M: the display form Q M Q^T with Q the
@@ -85,48 +102,38 @@ inline void setDisplayMatrix(float G[16], const Matrix4& M)
     G[12] = float(M.m[0][3]); G[13] = float(M.m[2][3]); G[14] = float(-M.m[1][3]); G[15] = 1.0f;
 }
 
-// Frame propagation for an element whose localRotation (and its transpose
-// localRotationInverse) is final for this step, on its parent's current
-// frames (already rebuilt this step):
+// Sets the element's local rotation to L (and localRotationInverse to its
+// transpose) and rebuilds its frames on its parent's current ones (already
+// rebuilt this step):
 //   modelRotation        = P.modelRotation localRotation
 //   modelRotationInverse = localRotationInverse P.modelRotationInverse
 //   localTransform       = Translate(0, 0, h) localRotation, h = P.length attachPosition
 //   modelTransform       = P.modelTransform localTransform
-// and the display form of modelTransform into modelMatrix. All frames are
-// rigid, so: the inverse product is exactly the transpose of modelRotation
-// (the same products summed in the same order); P.modelTransform's rotation
-// block is P.modelRotation (built by the same products down the chain), so
-// modelTransform's is modelRotation; and its translation is P's plus h times
-// P's Z column.
-inline void propagateRigidFrames(CTreeElement& e)
+// then writes the display form of modelTransform into modelMatrix. All frames
+// are rigid, so: the inverse product is exactly the transpose of
+// modelRotation (the same products summed in the same order); the rotation
+// block of P.modelTransform is P.modelRotation (built by the same products
+// down the chain), so modelTransform's is modelRotation; and its translation
+// is P's plus h times P's Z column.
+inline void setFrames(CTreeElement& e, const Rotation3& L)
 {
     const CTreeElement& P = *e.parent;
     const double h = float(P.length * e.attachPosition);
-    const Matrix4& L = e.localRotation;
-    const Matrix4& PR = P.modelRotation;
+    const Rotation3 R = rotationBlock(P.modelRotation) * L;
     const Matrix4& PT = P.modelTransform;
-    Matrix4& R = e.modelRotation;
-    Matrix4& Ri = e.modelRotationInverse;
-    Matrix4& T = e.modelTransform;
-    Matrix4& LT = e.localTransform;
-    for (int r = 0; r < 3; ++r) {
-        const double a0 = PR.m[r][0], a1 = PR.m[r][1], a2 = PR.m[r][2];
-        for (int c = 0; c < 3; ++c) {
-            const double v = a0 * L.m[0][c] + a1 * L.m[1][c] + a2 * L.m[2][c];
-            R.m[r][c] = v;
-            Ri.m[c][r] = v;
-            T.m[r][c] = v;
-        }
-        R.m[r][3] = 0.0;
-        Ri.m[3][r] = 0.0;
-        T.m[r][3] = PT.m[r][2] * h + PT.m[r][3];
-    }
-    R.m[3][0] = R.m[3][1] = R.m[3][2] = 0.0;
-    Ri.m[0][3] = Ri.m[1][3] = Ri.m[2][3] = 0.0;
-    T.m[3][0] = T.m[3][1] = T.m[3][2] = 0.0;
-    R.m[3][3] = Ri.m[3][3] = T.m[3][3] = 1.0;
-    LT = L;
-    LT.m[2][3] = h;
+    const double tx = PT.m[0][2] * h + PT.m[0][3];
+    const double ty = PT.m[1][2] * h + PT.m[1][3];
+    const double tz = PT.m[2][2] * h + PT.m[2][3];
+    storeRotation(e.localRotation, L);
+    storeTransposedRotation(e.localRotationInverse, L);
+    storeRotation(e.modelRotation, R);
+    storeTransposedRotation(e.modelRotationInverse, R);
+    storeRotation(e.modelTransform, R);
+    e.modelTransform.m[0][3] = tx;
+    e.modelTransform.m[1][3] = ty;
+    e.modelTransform.m[2][3] = tz;
+    storeRotation(e.localTransform, L);
+    e.localTransform.m[2][3] = h;
     if (e.modelMatrix)
-        setDisplayMatrix(e.modelMatrix, T);
+        setDisplayMatrix(e.modelMatrix, e.modelTransform);
 }

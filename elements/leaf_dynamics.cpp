@@ -61,13 +61,9 @@ void CLeaf::step()
             direction = {float(nx * inv), float(ny * inv), float(nz * inv)};
         }
     }
-    if (shiverApply && shiverMatrix) {
-        Matrix4 turn;
-        setRotationZTo(turn, direction);
-        multiplyRigid(localRotation, turn, *shiverMatrix);
-    } else {
-        setRotationZTo(localRotation, direction);
-    }
-    setTransposedRotation(localRotationInverse, localRotation);
-    propagateRigidFrames(*this);
+    const Rotation3 turn = rotationZTo3(direction);
+    if (shiverApply && shiverMatrix)
+        setFrames(*this, turn * rotationBlock(*shiverMatrix));
+    else
+        setFrames(*this, turn);
 }

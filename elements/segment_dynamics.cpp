@@ -212,11 +212,11 @@ void CSegment::step()
             const double inv = 1.0 / n;
             direction = {float(nx * inv), float(ny * inv), float(nz * inv)};
         }
-        setRotationZTo(localRotation, direction);
-        setTransposedRotation(localRotationInverse, localRotation);
+        setFrames(*this, rotationZTo3(direction));
+    } else {
+        // A frozen segment keeps its local rotation and follows its parent rigidly.
+        setFrames(*this, rotationBlock(localRotation));
     }
-    // A frozen segment still follows its parent, rigidly.
-    propagateRigidFrames(*this);
 
     // Keep the speed and turn the velocity into the plane across the new
     // direction: v := normalise(d x (v x d)) |v|. A velocity along d has no
