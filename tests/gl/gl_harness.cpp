@@ -55,6 +55,15 @@ const std::string& testDir()
 void writeSolidPng(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b,
                    uint8_t a)
 {
+    std::vector<uint8_t> rgba;
+    for (int i = 0; i < w * h; ++i)
+        rgba.insert(rgba.end(), {r, g, b, a});
+    writePng(path, w, h, rgba);
+}
+
+void writePng(const std::string& path, int w, int h, const std::vector<uint8_t>& rgba)
+{
+    ASSERT_EQ(rgba.size(), size_t(w) * h * 4);
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -63,15 +72,8 @@ void writeSolidPng(const std::string& path, int w, int h, uint8_t r, uint8_t g, 
     png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    std::vector<uint8_t> row(size_t(w) * 4);
-    for (int x = 0; x < w; ++x) {
-        row[4 * x] = r;
-        row[4 * x + 1] = g;
-        row[4 * x + 2] = b;
-        row[4 * x + 3] = a;
-    }
     for (int y = 0; y < h; ++y)
-        png_write_row(png, row.data());
+        png_write_row(png, &rgba[size_t(y) * w * 4]);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     fclose(file);
@@ -99,27 +101,33 @@ void material(std::ofstream& out, const std::string& name, const std::string& te
 
 }  // namespace
 
+std::string writeTestModel(const std::string& name, const std::string& segmentTexture,
+                           const std::string& leafTexture)
+{
+    std::string file = testDir() + "/" + name;
+    std::ofstream out(file);
+    out << "# two quads facing the camera: a segment's and a leaf's\nP 0 0 0\n";
+    material(out, "segment", segmentTexture);
+    material(out, "leaf", leafTexture);
+    out << "S 10 0.5 0 0 1 1 1 1\n"
+        << "L 0 0 1 1 2\n";
+    quad(out, -4, -0.5, 1);
+    quad(out, 0.5, 4, 2);
+    for (int i = 0; i < 8; ++i)
+        out << "N 0 -1 0\n";
+    for (int i = 0; i < 2; ++i)  // t = 0 at the bottom (z = 1), 1 at the top
+        out << "T 0 0\nT 1 0\nT 1 1\nT 0 1\n";
+    out << "F 0 1 2 0\nF 0 2 3 0\nF 4 5 6 1\nF 4 6 7 1\n";
+    return file;
+}
+
 const std::string& testModelPath()
 {
     static std::string path = [] {
         std::string dir = testDir();
         writeSolidPng(dir + "/red.png", 4, 4, 255, 0, 0);
         writeSolidPng(dir + "/blue.png", 4, 4, 0, 0, 255);
-        std::string file = dir + "/two_quads.tre";
-        std::ofstream out(file);
-        out << "# two quads facing the camera: a segment's and a leaf's\nP 0 0 0\n";
-        material(out, "red", dir + "/red.png");
-        material(out, "blue", dir + "/blue.png");
-        out << "S 10 0.5 0 0 1 1 1 1\n"
-            << "L 0 0 1 1 2\n";
-        quad(out, -4, -0.5, 1);
-        quad(out, 0.5, 4, 2);
-        for (int i = 0; i < 8; ++i)
-            out << "N 0 -1 0\n";
-        for (int i = 0; i < 2; ++i)
-            out << "T 0 0\nT 1 0\nT 1 1\nT 0 1\n";
-        out << "F 0 1 2 0\nF 0 2 3 0\nF 4 5 6 1\nF 4 6 7 1\n";
-        return file;
+        return writeTestModel("two_quads.tre", dir + "/red.png", dir + "/blue.png");
     }();
     return path;
 }

@@ -31,6 +31,14 @@ const std::string& testDir();
 void writeSolidPng(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b,
                    uint8_t a = 255);
 
+// Writes a PNG of w x h pixels, RGBA, rows from the first in the file.
+void writePng(const std::string& path, int w, int h, const std::vector<uint8_t>& rgba);
+
+// Writes the test model described below to testDir()/name with the given
+// texture file names for its two materials; returns its path.
+std::string writeTestModel(const std::string& name, const std::string& segmentTexture,
+                           const std::string& leafTexture);
+
 // The test model "two_quads.tre" in testDir(): a trunk segment (index 1, length
 // 10, straight up) and a leaf at its tip (index 2), with a file mesh of two
 // quads facing the camera: the segment's quad left of the trunk (model x from

@@ -178,3 +178,28 @@ TEST_F(ViewerTest, NothingOfTheTreeIsDrawnWithoutAModel)
     EXPECT_NEAR(rgb[2], 191, 1);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+TEST_F(ViewerTest, FirstPngRowLiesAtTZeroAndAMissingTextureDrawsUntextured)
+{
+    // Rows from the top of the file: red, red, blue, blue. The quads have
+    // t = 0 at their bottom edge (display y = 1) and t = 1 at the top (y = 9).
+    std::vector<uint8_t> rgba;
+    for (int row = 0; row < 4; ++row)
+        rgba.insert(rgba.end(), {uint8_t(row < 2 ? 255 : 0), 0, uint8_t(row < 2 ? 0 : 255), 255});
+    writePng(testDir() + "/stripes.png", 1, 4, rgba);
+    std::string model =
+        writeTestModel("stripes.tre", testDir() + "/stripes.png", testDir() + "/missing.png");
+    testing::internal::CaptureStdout();
+    theTree->load(model.c_str());
+    std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_NE(output.find("ERROR LoadPNG : 48\n"), std::string::npos) << output;
+    ASSERT_FALSE(theTree->noModel);
+    theTree->reset();
+    lightIntensity = 0.8f;
+
+    // t = 0.3 at display y = 3.4 (37.5 % of the height), t = 0.7 at y = 6.6.
+    ViewportImage image = renderFrames();
+    EXPECT_TRUE(looks(isRed, image.at(SEGMENT_X, 0.375), "the first rows low on the quad"));
+    EXPECT_TRUE(looks(isBlue, image.at(SEGMENT_X, 0.625), "the last rows high on the quad"));
+    EXPECT_TRUE(looks(isGreyLit, image.at(LEAF_X, MIDDLE_Y), "the leaf without its image"));
+}
