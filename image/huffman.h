@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // A DEFLATE stream as a sequence of bits, least-significant bit of each byte
 // first. `data` must be followed by at least 32 readable bytes (zeros) so that
@@ -18,10 +19,11 @@ struct BitStream
     // The next 57 bits or more, from the current position (zeros past the end).
     uint64_t peek() const
     {
-        uint64_t v = 0;
-        const unsigned char* p = data + (bit >> 3);
-        for (int i = 0; i < 8; ++i)
-            v |= uint64_t(p[i]) << (8 * i);
+        uint64_t v;
+        std::memcpy(&v, data + (bit >> 3), 8); // first byte lowest
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        v = __builtin_bswap64(v);
+#endif
         return v >> (bit & 7);
     }
     // Reads n <= 32 bits as an unsigned number, first bit lowest; bits past

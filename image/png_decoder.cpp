@@ -90,14 +90,17 @@ template <unsigned BD> void unfilterLeft(unsigned char* line, const unsigned cha
     int a[BD] = {}, c[BD] = {};
     if (type == 1) {
         for (size_t i = 0; i < n; i += BD)
+#pragma GCC unroll 8
             for (unsigned k = 0; k < BD; ++k)
                 line[i + k] = (unsigned char)(a[k] = (line[i + k] + a[k]) & 255);
     } else if (type == 3) {
         for (size_t i = 0; i < n; i += BD)
+#pragma GCC unroll 8
             for (unsigned k = 0; k < BD; ++k)
                 line[i + k] = (unsigned char)(a[k] = (line[i + k] + ((a[k] + above[i + k]) >> 1)) & 255);
     } else {
         for (size_t i = 0; i < n; i += BD)
+#pragma GCC unroll 8
             for (unsigned k = 0; k < BD; ++k) {
                 const int b = above[i + k];
                 line[i + k] = (unsigned char)(a[k] = (line[i + k] + paeth(a[k], b, c[k])) & 255);
