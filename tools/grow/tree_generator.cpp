@@ -53,9 +53,11 @@ private:
 Vec3d safeDirection(Vec3d d)
 {
     d = normalise(d);
-    if (d.z < -0.995) {
-        d.x += 0.1;
-        d = normalise(d);
+    const double lowest = -0.995;  // about 5.7 degrees from straight down
+    if (d.z < lowest) {
+        Vec3d horizontal{d.x, d.y, 0.0};
+        horizontal = length(horizontal) > 1e-9 ? normalise(horizontal) : Vec3d{1, 0, 0};
+        d = horizontal * std::sqrt(1.0 - lowest * lowest) + Vec3d{0, 0, lowest};
     }
     return d;
 }

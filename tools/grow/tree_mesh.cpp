@@ -14,14 +14,14 @@ bool addFileMesh(TreFile& file, int sides, int barkMaterial, int leafMaterial)
     if (!computeParents(file, parents, error))
         return false;
     sides = std::max(3, sides);
-    const std::vector<Vec3d> origins = elementOrigins(file, parents);
+    const std::vector<ElementFrame> frames = elementFrames(file, parents);
     const double twoPi = 6.283185307179586;
 
     for (size_t k = 0; k < file.elements.size(); ++k) {
         const TreElement& e = file.elements[k];
         const int32_t element = int32_t(k + 1);
-        const Vec3d d = normalise(e.direction);
-        const Vec3d o = origins[k];
+        const Vec3d d = frames[k].axis;
+        const Vec3d o = frames[k].origin;
         const uint32_t first = uint32_t(file.vertices.size());
         if (e.leaf) {
             // A card in the plane of the leaf and the horizontal, facing up.
