@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/windows.h"
-#include "panel/parameters.h"
 #include "render/display_options.h"
 #include "render/shader_path.h"
 #include "tree/tree.h"
