@@ -26,16 +26,6 @@
 
 namespace {
 
-std::string tempDir()
-{
-    static std::string dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("dor-panel-" + std::to_string(getpid()));
-        std::filesystem::create_directories(d);
-        return d.string();
-    }();
-    return dir;
-}
-
 // A trunk that forks into two branches, one of them with a leaf; the mesh is
 // generated. segments: 3 (+ the root's none), leaves: 1.
 const char* FORK_TRE =
@@ -57,9 +47,9 @@ const char* STICK_TRE =
     "P 0 0 0\n"
     "S 4 0.2 0 0 1 0 0 1\n";
 
-std::string writeModel(const char* name, const char* text)
+std::string writeModel(const std::string& dir, const char* name, const char* text)
 {
-    std::string path = tempDir() + "/" + name;
+    std::string path = dir + "/" + name;
     std::ofstream(path) << text;
     return path;
 }
@@ -74,8 +64,10 @@ protected:
         timeStep = 0.04f;
         treeWind = new CWind();
         theTree = new CTree(treeWind);
-        fork = writeModel("fork.tre", FORK_TRE);
-        stick = writeModel("stick.tre", STICK_TRE);
+        dir = (std::filesystem::temp_directory_path() / ("dor-panel-" + std::to_string(getpid()))).string();
+        std::filesystem::create_directories(dir);
+        fork = writeModel(dir, "fork.tre", FORK_TRE);
+        stick = writeModel(dir, "stick.tre", STICK_TRE);
     }
     void TearDown() override
     {
@@ -86,6 +78,7 @@ protected:
         resetLiveParameters();
         glslAvailable = hardwareAcceleration = false;
         lightIntensitySpinnerEnabled = true;
+        std::filesystem::remove_all(dir);
     }
 
     void loadFork()
@@ -133,7 +126,7 @@ protected:
         return d;
     }
 
-    std::string fork, stick;
+    std::string dir, fork, stick;
 };
 
 }  // namespace
