@@ -124,9 +124,10 @@ inline void setFrames(CTreeElement& e, const Rotation3& L)
     const double tx = PT.m[0][2] * h + PT.m[0][3];
     const double ty = PT.m[1][2] * h + PT.m[1][3];
     const double tz = PT.m[2][2] * h + PT.m[2][3];
+    // Stored in the order the fields lie in memory.
     storeRotation(e.localRotation, L);
-    storeTransposedRotation(e.localRotationInverse, L);
     storeRotation(e.modelRotation, R);
+    storeTransposedRotation(e.localRotationInverse, L);
     storeTransposedRotation(e.modelRotationInverse, R);
     storeRotation(e.modelTransform, R);
     e.modelTransform.m[0][3] = tx;
