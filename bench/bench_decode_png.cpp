@@ -16,6 +16,7 @@
 #define STBI_ONLY_PNG
 #include <stb_image.h>
 
+#include "image/inflate.h"
 #include "image/png_decoder.h"
 
 namespace {
@@ -193,6 +194,20 @@ void BM_DecodePng(benchmark::State& state, const TestImage& t)
     setOutputRate(state, t, file);
 }
 
+// The reference Huffman decoding, one bit at a time down the code tree.
+void BM_DecodePngTreeWalk(benchmark::State& state, const TestImage& t)
+{
+    const Bytes& file = imageBytes(t);
+    Bytes rgba;
+    huffmanTreeWalk = true;
+    for (auto _ : state) {
+        decodePngImage(file, rgba);
+        benchmark::DoNotOptimize(rgba.data());
+    }
+    huffmanTreeWalk = false;
+    setOutputRate(state, t, file);
+}
+
 void BM_DecodePngLibpng(benchmark::State& state, const TestImage& t)
 {
     const Bytes& file = imageBytes(t);
@@ -228,6 +243,9 @@ int registerAll()
 {
     for (const TestImage& t : IMAGES) {
         benchmark::RegisterBenchmark((std::string("BM_DecodePng/") + t.name).c_str(), BM_DecodePng, t)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("BM_DecodePngTreeWalk/") + t.name).c_str(),
+                                     BM_DecodePngTreeWalk, t)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("BM_DecodePngLibpng/") + t.name).c_str(),
                                      BM_DecodePngLibpng, t)
