@@ -111,6 +111,8 @@ TEST(HuffmanEquivalence, SameErrorsAndBytesOnTruncatedAndCorruptedStreams)
                     c[at] ^= uint8_t(1u << (next() >> 29));
                 }
                 variants.push_back(c);
+                // Corrupted and cut short: incomplete codes meet the end of the data.
+                variants.push_back(Bytes(c.begin(), c.begin() + 2 + next() % (c.size() - 2)));
             }
             for (const Bytes& v : variants) {
                 // Areas smaller and larger than the data.
@@ -127,4 +129,35 @@ TEST(HuffmanEquivalence, SameErrorsAndBytesOnTruncatedAndCorruptedStreams)
     EXPECT_TRUE(errors.count(10));
     EXPECT_TRUE(errors.count(11));
     EXPECT_GE(errors.size(), 8u);
+}
+
+// A code without any symbol, read with no data left: the tree walk runs out of
+// data before it meets the empty root, so the error is 10, not 11.
+TEST(HuffmanEquivalence, EmptyCodeAtTheEndOfTheDataIsAnEndOfData)
+{
+    BitWriter w;
+    w.put(0, 1), w.put(1, 2); // fixed, not final: four 9-bit literals bring
+    for (int i = 0; i < 4; ++i) // the end of the stream to a byte boundary
+        w.fixedSymbol(200);
+    w.fixedSymbol(256);
+    w.put(1, 1), w.put(2, 2);               // dynamic, final
+    w.put(1, 5), w.put(0, 5), w.put(14, 4); // HLIT 258, HDIST 1, HCLEN 18
+    // Code-length code: 0 -> 00, 1 -> 01, 18 -> 10 (order 16, 17, 18, 0, 8, ... 1).
+    const unsigned clLengths[18] = {0, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+    for (unsigned l : clLengths)
+        w.put(l, 3);
+    w.code(2, 2), w.put(127, 7); // 138 zeros
+    w.code(2, 2), w.put(106, 7); // 117 zeros
+    w.code(0, 2);                // literal 255: 0
+    w.code(1, 2), w.code(1, 2);  // 256 and 257: length 1
+    w.code(0, 2);                // the only distance length: 0
+    w.code(1, 1);                // 257: length 3, then a distance from no code
+    ASSERT_EQ(w.bits % 8, 0u);
+    const Bytes z = zlibWrap(w.bytes);
+    const Result table = inflateWith(false, z, 100);
+    const Result tree = inflateWith(true, z, 100);
+    EXPECT_EQ(tree.error, 10);
+    EXPECT_EQ(table.error, 10);
+    EXPECT_EQ(table.output, tree.output);
+    EXPECT_EQ(table.output, Bytes(4, 200));
 }
