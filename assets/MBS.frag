@@ -1,12 +1,13 @@
 // Fragment shader of the tree mesh: the lit colour modulated by the
 // material's diffuse texture (unit 0), as the fixed pipeline's default
-// texture environment does. The texture's alpha cuts out the leaf shapes:
-// blending uses it, and fully transparent fragments are dropped so that they
-// leave the depth buffer alone.
+// texture environment does. The texture's alpha cuts out the leaf shapes
+// through the same blending as on the fixed-function path (enabled by the
+// drawing around this program); fragments are not discarded, so that the
+// depth buffer, and with it the picture, is the same on both paths.
 #version 120
 
 uniform sampler2D diffuseTex;
-uniform bool useDiffuseTex;  // texturing on and the material's texture has an image
+uniform bool useDiffuseTex;  // the material's texture has an image
 
 varying vec4 litColor;
 varying vec2 diffuseCoord;
@@ -16,7 +17,5 @@ void main()
     vec4 color = litColor;
     if (useDiffuseTex)
         color *= texture2D(diffuseTex, diffuseCoord);
-    if (color.a < 1.0 / 512.0)
-        discard;
     gl_FragColor = color;
 }

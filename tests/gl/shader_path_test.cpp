@@ -596,3 +596,17 @@ TEST_F(ShaderPathTest, ShaderThatFailsToCompilePrintsItsLog)
     EXPECT_TRUE(accelerationButtonEnabled());
     EXPECT_TRUE(hardwareAcceleration);
 }
+
+// The default model and the model with its own mesh, in a swaying pose: the
+// two paths look alike on thousands of overlapping leaves.
+TEST_F(ShaderPathTest, ShippedModelsLookAlikeOnBothPaths)
+{
+    for (const char* model : {"prunus_cerasifera_nigra_reduced32.tre",
+                              "prunus_cerasifera_nigra_mesh.tre"}) {
+        loadModel(model);  // relative to assets/, the working directory
+        showSceneElements = 0;
+        for (int i = 0; i < 10; ++i)
+            theTree->animate();
+        EXPECT_TRUE(alike(comparePaths(), 20000)) << model;
+    }
+}
