@@ -21,11 +21,18 @@ void CTreeElement::initialiseFrames()
 {
     const CTreeElement& P = *parent;
     modelDirection = unitDirection(modelDirection);
-    // The file direction seen from the parent's rest frame.
+    // The file direction seen from the parent's rest frame. The parent's
+    // rest model rotation is the product of the rest local rotations down
+    // the chain (the same products the animation step forms), so that
+    //   restModelRotation = P.restModelRotation restLocalRotation
+    // takes +Z onto the file direction and equals, twist included, the frame
+    // the first step after a reset rebuilds. (The shortest rotation onto the
+    // file direction would differ from the chain by a twist about the axis
+    // from depth 2 on, turning the rest directions of the levels below.)
     restDirection = transformPoint(P.restModelRotationInverse, modelDirection);
     restLocalRotation = RotationZTo(restDirection);
     restLocalRotationInverse = transpose(restLocalRotation);
-    restModelRotation = RotationZTo(modelDirection);
+    restModelRotation = P.restModelRotation * restLocalRotation;
     restModelRotationInverse = transpose(restModelRotation);
     // The element starts h model units up its parent's axis.
     const double h = P.length * attachPosition;

@@ -37,7 +37,7 @@ public:
     Vec3 modelDirection;              // file direction, model space (normalised by initialise)
     Vec3 restDirection;               // unit rest direction, parent frame
     Matrix4 restLocalRotation;        // RotationZTo(restDirection)
-    Matrix4 restModelRotation;        // RotationZTo(modelDirection)
+    Matrix4 restModelRotation;        // P.restModelRotation restLocalRotation: +Z onto modelDirection
     Matrix4 restLocalRotationInverse;
     Matrix4 restModelRotationInverse;
     Matrix4 restModelTransform;       // element frame -> model space, rest pose

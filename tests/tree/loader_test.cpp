@@ -301,6 +301,30 @@ TEST(Loader, FileMeshMovesIntoElementSpace)
     EXPECT_TRUE(near(x, 2, 1e-6));
 }
 
+// A file mesh's normals are turned into the element frame by the same
+// rotation as its positions, also four levels down a chain of turning
+// segments: the normal n of vertex a, with b = a + n, must come out as b - a.
+TEST(Loader, FileMeshNormalsTurnWithTheirPositions)
+{
+    const std::string text =
+        "P 0 0 0\n"
+        "S 1 0.1 0 0 1 1 1 1\nS 1 0.1 1 0 1 1 1 2\nS 1 0.1 0 1 1 1 1 3\nS 1 0.1 -1 0.5 0.5 1 0 4\n"
+        "V 0.3 0.2 2.5 4\nV 0.9 0.2 3.3 4\nN 0.6 0 0.8\nN 0.6 0 0.8\nT 0 0\nT 0 0\nF 0 1 0 0\n";
+    CTree tree(nullptr);
+    ASSERT_EQ(loadCaptured(tree, writeTreeFile(text)).status, 0);
+    ASSERT_EQ(tree.vertexCount, 2u);
+    const Vertex* v = tree.vertices.data();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_TRUE(near(v[0].normal[k], v[1].position[k] - v[0].position[k], 1e-5)) << k;
+    // And the element's rest pose carries the vertices back to their model places.
+    const float* M = &tree.matrices[16 * 4];
+    const float display[3] = {0.3f, 2.5f, -0.2f};
+    for (int r = 0; r < 3; ++r)
+        EXPECT_TRUE(near(M[r] * v[0].position[0] + M[4 + r] * v[0].position[1] +
+                             M[8 + r] * v[0].position[2] + M[12 + r],
+                         display[r], 1e-5));
+}
+
 TEST(Loader, CountsDepthShiverAndReload)
 {
     const long segmentsBefore = CSegment::liveCount;

@@ -44,75 +44,18 @@ bool computeParents(const TreFile& file, std::vector<int>& parents, std::string&
     return true;
 }
 
-namespace {
-
-// 3 x 3 rotations, row-major, acting on column vectors.
-struct Rotation {
-    double m[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-};
-
-Rotation operator*(const Rotation& a, const Rotation& b)
-{
-    Rotation r;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
-    return r;
-}
-
-Vec3d apply(const Rotation& r, Vec3d v)
-{
-    return {r.m[0][0] * v.x + r.m[0][1] * v.y + r.m[0][2] * v.z,
-            r.m[1][0] * v.x + r.m[1][1] * v.y + r.m[1][2] * v.z,
-            r.m[2][0] * v.x + r.m[2][1] * v.y + r.m[2][2] * v.z};
-}
-
-Vec3d applyTransposed(const Rotation& r, Vec3d v)
-{
-    return {r.m[0][0] * v.x + r.m[1][0] * v.y + r.m[2][0] * v.z,
-            r.m[0][1] * v.x + r.m[1][1] * v.y + r.m[2][1] * v.z,
-            r.m[0][2] * v.x + r.m[1][2] * v.y + r.m[2][2] * v.z};
-}
-
-// The shortest rotation taking +Z onto the unit vector d: angle acos(d.z)
-// about normalise(Z x d).
-Rotation rotationZTo(Vec3d d)
-{
-    Rotation r;
-    const double theta = std::acos(std::clamp(d.z, -1.0, 1.0));
-    Vec3d a = cross(Vec3d{0, 0, 1}, d);
-    if (theta == 0.0 || !(length(a) > 0.0))
-        return r;
-    a = normalise(a);
-    const double c = std::cos(theta), s = std::sin(theta), t = 1.0 - c;
-    r.m[0][0] = c + t * a.x * a.x;       r.m[0][1] = t * a.x * a.y - a.z * s; r.m[0][2] = t * a.x * a.z + a.y * s;
-    r.m[1][0] = t * a.x * a.y + a.z * s; r.m[1][1] = c + t * a.y * a.y;       r.m[1][2] = t * a.y * a.z - a.x * s;
-    r.m[2][0] = t * a.x * a.z - a.y * s; r.m[2][1] = t * a.y * a.z + a.x * s; r.m[2][2] = c + t * a.z * a.z;
-    return r;
-}
-
-}  // namespace
-
 std::vector<ElementFrame> elementFrames(const TreFile& file, const std::vector<int>& parents)
 {
     const size_t n = file.elements.size();
     std::vector<ElementFrame> frames(n);
-    // Per element: the shortest rotation to its file direction, and the
-    // chained rotation that actually carries its frame.
-    std::vector<Rotation> shortest(n), chained(n);
     for (size_t k = 0; k < n; ++k) {
         const TreElement& e = file.elements[k];
-        const Vec3d d = normalise(e.direction);
         const int p = parents[k];
-        const Rotation rootRotation;
-        const Rotation& parentShortest = p < 0 ? rootRotation : shortest[size_t(p)];
-        const Rotation& parentChained = p < 0 ? rootRotation : chained[size_t(p)];
-        const Vec3d parentOrigin = p < 0 ? Vec3d{0, 0, -1} : frames[size_t(p)].origin;
+        const ElementFrame rootFrame = {Vec3d{0, 0, -1}, Vec3d{0, 0, 1}};
+        const ElementFrame& parent = p < 0 ? rootFrame : frames[size_t(p)];
         const double parentLength = p < 0 ? 1.0 : file.elements[size_t(p)].length;
-        shortest[k] = rotationZTo(d);
-        chained[k] = parentChained * rotationZTo(normalise(applyTransposed(parentShortest, d)));
-        frames[k].origin = parentOrigin + apply(parentChained, Vec3d{0, 0, parentLength * e.attach});
-        frames[k].axis = apply(chained[k], Vec3d{0, 0, 1});
+        frames[k].origin = parent.origin + parent.axis * (parentLength * e.attach);
+        frames[k].axis = normalise(e.direction);
     }
     return frames;
 }

@@ -63,14 +63,10 @@ std::vector<TreMaterial> barkAndLeafMaterials(const std::string& barkTexture, co
 // exactly one pre-order hierarchy under a single top-level element.
 bool computeParents(const TreFile& file, std::vector<int>& parents, std::string& error);
 
-// Where the viewer puts every element in the rest pose, in model space. The
-// viewer reads a direction in its parent's frame of the shortest rotation
-// from +Z to the parent's file direction, but builds the frames as a chain of
-// such rotations, which can turn about each axis; elements deeper than two
-// levels therefore sit slightly turned about their parents' axes. The frames
-// here follow that rule (root frame at (0, 0, -1), length 1 along +Z; an
-// element starts attach x parent length up its parent's axis), so that a
-// file mesh built on them lies exactly on the animated elements.
+// Where the viewer puts every element in the rest pose, in model space: the
+// root frame at (0, 0, -1) with length 1 along +Z; an element starts
+// attach x parent length up its parent's axis and points along its file
+// direction. A file mesh built on these frames lies on the elements.
 struct ElementFrame {
     Vec3d origin;
     Vec3d axis;  // unit: the element's +Z
