@@ -72,16 +72,14 @@ inline void storeRotation(Matrix4& M, const Rotation3& R)
 {
     M = {{{R.m[0][0], R.m[0][1], R.m[0][2], 0.0},
           {R.m[1][0], R.m[1][1], R.m[1][2], 0.0},
-          {R.m[2][0], R.m[2][1], R.m[2][2], 0.0},
-          {0.0, 0.0, 0.0, 1.0}}};
+          {R.m[2][0], R.m[2][1], R.m[2][2], 0.0}}};
 }
 
 inline void storeTransposedRotation(Matrix4& M, const Rotation3& R)
 {
     M = {{{R.m[0][0], R.m[1][0], R.m[2][0], 0.0},
           {R.m[0][1], R.m[1][1], R.m[2][1], 0.0},
-          {R.m[0][2], R.m[1][2], R.m[2][2], 0.0},
-          {0.0, 0.0, 0.0, 1.0}}};
+          {R.m[0][2], R.m[1][2], R.m[2][2], 0.0}}};
 }
 
 // Rotation part of M applied to v: M (v, 0), in double precision.

@@ -10,7 +10,7 @@
 Matrix4 identityMatrix()
 {
     Matrix4 r{};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 3; ++i)
         r.m[i][i] = 1.0;
     return r;
 }
@@ -67,17 +67,10 @@ Matrix4 RotationZTo(Vec3 d)
     return r;
 }
 
+// (a b)[i][j] = sum over k of a[i][k] b[k][j]; with the fourth rows
+// (0, 0, 0, 1) the fourth term is 0 in the rotation columns and a[i][3] in
+// the translation column.
 Matrix4 operator*(const Matrix4& a, const Matrix4& b)
-{
-    Matrix4 r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
-                        a.m[i][3] * b.m[3][j];
-    return r;
-}
-
-Matrix4 affineProduct(const Matrix4& a, const Matrix4& b)
 {
     Matrix4 r;
     for (int i = 0; i < 3; ++i) {
@@ -85,25 +78,25 @@ Matrix4 affineProduct(const Matrix4& a, const Matrix4& b)
             r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
         r.m[i][3] = a.m[i][0] * b.m[0][3] + a.m[i][1] * b.m[1][3] + a.m[i][2] * b.m[2][3] + a.m[i][3];
     }
-    r.m[3][0] = r.m[3][1] = r.m[3][2] = 0.0;
-    r.m[3][3] = 1.0;
     return r;
 }
 
+// Translate(0, 0, h) a adds h times a's fourth row (0, 0, 0, 1) to its third.
 Matrix4 liftedAlongZ(const Matrix4& a, double h)
 {
     Matrix4 r = a;
-    for (int j = 0; j < 4; ++j)
-        r.m[2][j] += h * a.m[3][j];
+    r.m[2][3] += h;
     return r;
 }
 
 Matrix4 transpose(const Matrix4& a)
 {
     Matrix4 r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
             r.m[i][j] = a.m[j][i];
+        r.m[i][3] = 0.0;
+    }
     return r;
 }
 
@@ -124,7 +117,7 @@ static void displayForm(const Matrix4& M, T G[16])
     static const double sign[4] = {1.0, 1.0, -1.0, 1.0};
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 4; ++r)
-            G[4 * c + r] = static_cast<T>(sign[r] * sign[c] * M.m[axis[r]][axis[c]]);
+            G[4 * c + r] = static_cast<T>(sign[r] * sign[c] * M.at(axis[r], axis[c]));
 }
 
 void toDisplayMatrix(const Matrix4& M, float G[16]) { displayForm(M, G); }

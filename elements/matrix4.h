@@ -4,8 +4,16 @@
 
 #include "elements/vector3.h"
 
+// Every frame of the elements is rigid (a rotation, a translation or their
+// product), so its fourth row is exactly (0, 0, 0, 1). Only the three top rows
+// are stored; the fourth is implicit. The operations below give the same
+// values as the full 4 x 4 formulas: the terms they leave out are products
+// with the implicit row's exact zeros and one.
 struct Matrix4 {
-    double m[4][4];  // m[row][column]
+    double m[3][4];  // m[row][column], rows 0 to 2
+
+    // Entry (r, c) of the full matrix, r and c in 0..3.
+    double at(int r, int c) const { return r < 3 ? m[r][c] : (c == 3 ? 1.0 : 0.0); }
 };
 
 Matrix4 identityMatrix();
@@ -13,12 +21,12 @@ Matrix4 identityMatrix();
 Matrix4 Translate(double x, double y, double z);
 // The shortest rotation taking +Z onto the unit vector d (no twist about d).
 Matrix4 RotationZTo(Vec3 d);
+// a * b.
 Matrix4 operator*(const Matrix4& a, const Matrix4& b);
-// a * b for two affine matrices (last rows (0, 0, 0, 1)): the same values as
-// a * b with a third of the work; the frames of the elements are all affine.
-Matrix4 affineProduct(const Matrix4& a, const Matrix4& b);
 // Translate(0, 0, h) * a, without the product.
 Matrix4 liftedAlongZ(const Matrix4& a, double h);
+// The transpose of a rotation. (The frames transpose only rotations; the
+// translation column of the result is zero.)
 Matrix4 transpose(const Matrix4& a);
 // M * (v, 1): rotation part plus the fourth column.
 Vec3 transformPoint(const Matrix4& M, Vec3 v);

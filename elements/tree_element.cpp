@@ -64,13 +64,13 @@ void CTreeElement::copyRestState()
 void CTreeElement::propagateFrames()
 {
     const CTreeElement& P = *parent;
-    modelRotation = affineProduct(P.modelRotation, localRotation);
-    modelRotationInverse = affineProduct(localRotationInverse, P.modelRotationInverse);
+    modelRotation = P.modelRotation * localRotation;
+    modelRotationInverse = localRotationInverse * P.modelRotationInverse;
     // localTransform = Translate(0, 0, h) * localRotation, with the
     // attachment offset h a float along the parent's +Z.
     const float h = static_cast<float>(P.length * attachPosition);
     localTransform = liftedAlongZ(localRotation, h);
-    modelTransform = affineProduct(P.modelTransform, localTransform);
+    modelTransform = P.modelTransform * localTransform;
     if (modelMatrix)
         toDisplayMatrix(modelTransform, modelMatrix);
 }

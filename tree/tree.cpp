@@ -19,11 +19,13 @@ CTree::CTree(CWind* w) : wind(w)
     noModel = true;
 }
 
+// A loaded model is cleaned up once, GL objects included; without one there
+// are no model arrays or GL objects, only the root to free.
 CTree::~CTree()
 {
     if (!noModel)
         cleanup();
-    releaseModel();
+    destroyHierarchy();
 }
 
 CTreeElement* CTree::trunk() const { return root ? root->children[0] : nullptr; }

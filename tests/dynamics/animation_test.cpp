@@ -54,7 +54,7 @@ void expectSameFrame(const Matrix4& a, const Matrix4& b, double tol)
 {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            EXPECT_TRUE(near(a.m[r][c], b.m[r][c], tol)) << r << "," << c;
+            EXPECT_TRUE(near(a.at(r, c), b.at(r, c), tol)) << r << "," << c;
 }
 
 // The element's published display matrix is the display form of its frame.
@@ -303,7 +303,7 @@ TEST_F(Animation, ExtremeSettingsStayFinite)
         const Matrix4 W = RotationZTo({axis.x / length(axis), axis.y / length(axis), axis.z / length(axis)});
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c)
-                windRotation[4 * r + c] = float(W.m[r][c]);
+                windRotation[4 * r + c] = float(W.at(r, c));
         h.root.applyAnimationLod();
 
         CWind windForShiver;
@@ -325,8 +325,8 @@ TEST_F(Animation, ExtremeSettingsStayFinite)
             ASSERT_TRUE(near(length(e->direction), 1.0, 1e-5)) << "run " << run;
             for (int r = 0; r < 4; ++r)
                 for (int c = 0; c < 4; ++c)
-                    ASSERT_TRUE(std::isfinite(e->modelTransform.m[r][c]) &&
-                                std::isfinite(e->modelRotationInverse.m[r][c]))
+                    ASSERT_TRUE(std::isfinite(e->modelTransform.at(r, c)) &&
+                                std::isfinite(e->modelRotationInverse.at(r, c)))
                         << "run " << run;
             ASSERT_TRUE(std::isfinite(e->totalForce.x) && std::isfinite(e->totalForce.y) &&
                         std::isfinite(e->totalForce.z));

@@ -21,7 +21,7 @@ void expectMatrix(const Matrix4& a, const Matrix4& b, double tol = 1e-12)
 {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            EXPECT_TRUE(near(a.m[r][c], b.m[r][c], tol)) << r << "," << c;
+            EXPECT_TRUE(near(a.at(r, c), b.at(r, c), tol)) << r << "," << c;
 }
 
 Matrix4 rotationX(double theta)

@@ -84,7 +84,7 @@ void expectMatrixNear(const Matrix4& a, const Matrix4& b, double tol)
 {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            EXPECT_TRUE(near(a.m[r][c], b.m[r][c], tol)) << "entry " << r << "," << c;
+            EXPECT_TRUE(near(a.at(r, c), b.at(r, c), tol)) << "entry " << r << "," << c;
 }
 
 } // namespace

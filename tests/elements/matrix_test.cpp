@@ -19,7 +19,7 @@ static void expectMatrixNear(const Matrix4& a, const Matrix4& b, double tol)
 {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            EXPECT_TRUE(near(a.m[r][c], b.m[r][c], tol)) << "entry " << r << "," << c;
+            EXPECT_TRUE(near(a.at(r, c), b.at(r, c), tol)) << "entry " << r << "," << c;
 }
 
 static Vec3 unit(float x, float y, float z)
@@ -34,7 +34,7 @@ TEST(RotationZTo, PlusZIsExactlyTheIdentity)
     const Matrix4 I = identityMatrix();
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            EXPECT_EQ(r.m[i][j], I.m[i][j]);
+            EXPECT_EQ(r.at(i, j), I.at(i, j));
 }
 
 TEST(RotationZTo, TakesZOntoTheDirectionWithoutTwist)
@@ -91,20 +91,28 @@ TEST(Matrix4, TranslateProductsAndTranspose)
     const Matrix4 r = RotationZTo(unit(1, 2, 3));
     const Matrix4 a = Translate(0.5, -1, 2) * r;
     const Matrix4 b = RotationZTo(unit(-2, 1, 0.5f)) * Translate(0, 0, 1.5);
-    expectMatrixNear(affineProduct(a, b), a * b, 1e-15);
-    expectMatrixNear(liftedAlongZ(r, 2.5), Translate(0, 0, 2.5) * r, 1e-15);
-    const Matrix4 rt = transpose(a);
+    // The product equals the full 4 x 4 formula with the implicit fourth rows.
+    const Matrix4 ab = a * b;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            double full = 0.0;
+            for (int k = 0; k < 4; ++k)
+                full += a.at(i, k) * b.at(k, j);
+            EXPECT_EQ(ab.at(i, j), full) << i << "," << j;
+        }
+    expectMatrixNear(liftedAlongZ(r, 2.5), Translate(0, 0, 2.5) * r, 0);
+    const Matrix4 rt = transpose(r);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            EXPECT_EQ(rt.m[i][j], a.m[j][i]);
+            EXPECT_EQ(rt.at(i, j), r.at(j, i));
 }
 
 TEST(ToDisplayMatrix, EntryTable)
 {
     Matrix4 M;
-    for (int r = 0; r < 4; ++r)
+    for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c)
-            M.m[r][c] = 10 * r + c + 1;  // distinct entries
+            M.m[r][c] = 10 * r + c + 1;  // distinct entries; the fourth row is (0, 0, 0, 1)
     // G index -> (sign, row, column) of M.
     const struct { int sign, row, col; } table[16] = {
         {1, 0, 0}, {1, 2, 0}, {-1, 1, 0}, {1, 3, 0},  {1, 0, 2},  {1, 2, 2},  {-1, 1, 2}, {1, 3, 2},
@@ -114,7 +122,7 @@ TEST(ToDisplayMatrix, EntryTable)
     toDisplayMatrix(M, G);
     toDisplayMatrix(M, Gd);
     for (int i = 0; i < 16; ++i) {
-        const double expected = table[i].sign * M.m[table[i].row][table[i].col];
+        const double expected = table[i].sign * M.at(table[i].row, table[i].col);
         EXPECT_EQ(G[i], static_cast<float>(expected)) << "G[" << i << "]";
         EXPECT_EQ(Gd[i], expected) << "G[" << i << "]";
     }

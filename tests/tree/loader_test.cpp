@@ -2,6 +2,7 @@
 // fields, comments, material blocks, the mesh decision, grouping by material
 // and the file mesh in element space.
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "elements/segment.h"
 #include "panel/parameters.h"
 #include "tree/tree.h"
+#include "tree/tree_graphics.h"
 #include "tree_files.h"
 
 static const char* twigStatistics =
@@ -323,6 +325,44 @@ TEST(Loader, FileMeshNormalsTurnWithTheirPositions)
         EXPECT_TRUE(near(M[r] * v[0].position[0] + M[4 + r] * v[0].position[1] +
                              M[8 + r] * v[0].position[2] + M[12 + r],
                          display[r], 1e-5));
+}
+
+// Destroying the tree cleans a loaded model up once (one message, each GL
+// release once) and does nothing visible without a model.
+namespace {
+int staticBufferReleases = 0, textureReleases = 0;
+const TreeGraphics countingGraphics = {
+    [] { return true; }, [] {}, [] { return 4096; }, [](CTree&) {},
+    [](CTree&) { ++textureReleases; }, [](CTree&) {}, [](CTree&) {}, [](CTree&) {},
+    [](CTree&) { ++staticBufferReleases; }, [] {}};
+}  // namespace
+
+TEST(Tree, DestructorCleansUpOnlyALoadedModelAndOnce)
+{
+    const TreeGraphics* savedGraphics = treeGraphics;
+    const bool savedGlsl = glslAvailable;
+    treeGraphics = &countingGraphics;
+    glslAvailable = true;
+    staticBufferReleases = textureReleases = 0;
+    {
+        auto tree = std::make_unique<CTree>(nullptr);
+        ASSERT_EQ(loadCaptured(*tree, twigPath()).status, 0);
+        ::testing::internal::CaptureStdout();
+        tree.reset();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "CTree::cleanup() .. \n");
+        EXPECT_EQ(staticBufferReleases, 1);
+        EXPECT_EQ(textureReleases, 1);
+    }
+    staticBufferReleases = textureReleases = 0;
+    {
+        auto tree = std::make_unique<CTree>(nullptr);
+        ::testing::internal::CaptureStdout();
+        tree.reset();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(staticBufferReleases + textureReleases, 0);
+    }
+    treeGraphics = savedGraphics;
+    glslAvailable = savedGlsl;
 }
 
 TEST(Loader, CountsDepthShiverAndReload)
