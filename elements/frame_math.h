@@ -117,22 +117,32 @@ inline void setFrames(CTreeElement& e, const Rotation3& L)
 {
     const CTreeElement& P = *e.parent;
     const double h = float(P.length * e.attachPosition);
-    const Rotation3 R = rotationBlock(P.modelRotation) * L;
-    const Matrix4& PT = P.modelTransform;
-    const double tx = PT.m[0][2] * h + PT.m[0][3];
-    const double ty = PT.m[1][2] * h + PT.m[1][3];
-    const double tz = PT.m[2][2] * h + PT.m[2][3];
-    // Stored in the order the fields lie in memory.
     storeRotation(e.localRotation, L);
-    storeRotation(e.modelRotation, R);
     storeTransposedRotation(e.localRotationInverse, L);
-    storeTransposedRotation(e.modelRotationInverse, R);
-    storeRotation(e.modelTransform, R);
-    e.modelTransform.m[0][3] = tx;
-    e.modelTransform.m[1][3] = ty;
-    e.modelTransform.m[2][3] = tz;
     storeRotation(e.localTransform, L);
     e.localTransform.m[2][3] = h;
+    // One row of P.modelRotation L at a time, stored at once into the three
+    // frames that hold it, so that few values stay live.
+    const Matrix4& PR = P.modelRotation;
+    const Matrix4& PT = P.modelTransform;
+    for (int r = 0; r < 3; ++r) {
+        const double a0 = PR.m[r][0], a1 = PR.m[r][1], a2 = PR.m[r][2];
+        const double c0 = a0 * L.m[0][0] + a1 * L.m[1][0] + a2 * L.m[2][0];
+        const double c1 = a0 * L.m[0][1] + a1 * L.m[1][1] + a2 * L.m[2][1];
+        const double c2 = a0 * L.m[0][2] + a1 * L.m[1][2] + a2 * L.m[2][2];
+        e.modelRotation.m[r][0] = c0;
+        e.modelRotation.m[r][1] = c1;
+        e.modelRotation.m[r][2] = c2;
+        e.modelRotation.m[r][3] = 0.0;
+        e.modelRotationInverse.m[0][r] = c0;
+        e.modelRotationInverse.m[1][r] = c1;
+        e.modelRotationInverse.m[2][r] = c2;
+        e.modelRotationInverse.m[r][3] = 0.0;
+        e.modelTransform.m[r][0] = c0;
+        e.modelTransform.m[r][1] = c1;
+        e.modelTransform.m[r][2] = c2;
+        e.modelTransform.m[r][3] = PT.m[r][2] * h + PT.m[r][3];
+    }
     if (e.modelMatrix)
         setDisplayMatrix(e.modelMatrix, e.modelTransform);
 }

@@ -10,8 +10,8 @@
 
 void CLeaf::computeForces()
 {
-    computeWindForce();
-    computeRestorationForce();
+    CLeaf::computeWindForce();
+    CLeaf::computeRestorationForce();
     totalForce = leafWindApply ? windForce : Vec3{};  // nothing integrates it
 }
 

@@ -25,10 +25,10 @@ public:
 
     CTreeElement** children = nullptr;  // childCount slots, file order; empty slots null
     uint32_t childCount = 0;            // children announced by the record; root 1
-    uint32_t attachedCount = 0;         // children attached so far (loader)
+    Vec3 velocity;                      // change of direction per step, parent frame
     double diameter = 0.0;              // model units; root 10 until the trunk's initialise
     double sectionVolume = 0.0;         // (diameter/2)^2 * length
-    Vec3 velocity;                      // change of direction per step, parent frame
+    uint32_t attachedCount = 0;         // children attached so far (loader)
 
     static long liveCount;              // CSegment objects alive
 };

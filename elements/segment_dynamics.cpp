@@ -44,12 +44,14 @@ void CSegment::computeForces()
         return;  // a frozen segment keeps its last forces
     double fx = 0.0, fy = 0.0, fz = 0.0;
     auto add = [&](Vec3 f) { fx += f.x; fy += f.y; fz += f.z; };
+    // The segment's own operations, called directly (not through the
+    // virtual slots: the class is known here).
     if (segmentWindApply) {
-        computeWindForce();
+        CSegment::computeWindForce();
         add(windForce);
     }
     if (restorationApply) {
-        computeRestorationForce();
+        CSegment::computeRestorationForce();
         add(restorationForce);
     }
     if (backpropApply) {
@@ -97,6 +99,8 @@ void CSegment::computeWindForce()
 //   F_rest = t |r - d| restorationScale (P.D^2 + D^2) rigidity 400 (0.5 L),
 //   t = normalise(d x normalise(r x d)), the unit tangent at d pointing back to r,
 // and F_rest = 0 while r.d > 0.99999 (the dead zone around the rest direction).
+// (The squares are products: x * x is the correctly rounded square that
+// pow(x, 2.0) returns.)
 void CSegment::computeRestorationForce()
 {
     const CSegment& P = *static_cast<const CSegment*>(parent);
@@ -129,7 +133,7 @@ void CSegment::computeRestorationForce()
             tx /= tLength; ty /= tLength; tz /= tLength;
             const double chord = lengthOf(r - d);
             const double magnitude = chord * restorationScale *
-                                     (std::pow(P.diameter, 2.0) + std::pow(diameter, 2.0)) * rigidity *
+                                     (P.diameter * P.diameter + diameter * diameter) * rigidity *
                                      kRestorationGain;
             fx = tx * magnitude; fy = ty * magnitude; fz = tz * magnitude;
         }
@@ -145,18 +149,22 @@ void CSegment::computeRestorationForce()
 //   F_back = (b - (b.d) d) backpropScale 0.2
 void CSegment::computeBackpropForce()
 {
-    double bx = 0.0, by = 0.0, bz = 0.0;
+    // The rotation is linear: the children's weighted forces are summed in
+    // this segment's frame and rotated once.
+    double sx = 0.0, sy = 0.0, sz = 0.0;
+    const double lever = double(float(length));
     for (uint32_t i = 0; i < childCount; ++i) {
         const CTreeElement* k = children[i];
         if (!k)
             continue;
-        double f[3];
-        rotateVector(localRotation, -k->restorationForce.x, -k->restorationForce.y,
-                     -k->restorationForce.z, f);
-        const double weight = double(float(k->thicknessRatio)) * double(float(k->attachPosition)) *
-                              double(float(length));
-        bx += f[0] * weight; by += f[1] * weight; bz += f[2] * weight;
+        const double weight = double(float(k->thicknessRatio)) * double(float(k->attachPosition)) * lever;
+        sx -= k->restorationForce.x * weight;
+        sy -= k->restorationForce.y * weight;
+        sz -= k->restorationForce.z * weight;
     }
+    double b[3];
+    rotateVector(localRotation, sx, sy, sz, b);
+    const double bx = b[0], by = b[1], bz = b[2];
     const double dx = direction.x, dy = direction.y, dz = direction.z;
     const double along = bx * dx + by * dy + bz * dz;
     const double scale = double(backpropScale) * kBackpropGain;
@@ -175,7 +183,7 @@ void CSegment::computeDampingForce()
         return;
     }
     const double speed = lengthOf(v);
-    const double magnitude = std::pow(speed, 2.0) * sectionVolume * dampingScale * kDampingGain *
+    const double magnitude = speed * speed * sectionVolume * dampingScale * kDampingGain *
                              (kHalf * length);
     const double f = -magnitude / speed;  // -normalise(v) |v|^2 ... = -v (|v|^2 ... / |v|)
     dampingForce = {float(v.x * f), float(v.y * f), float(v.z * f)};

@@ -24,18 +24,37 @@ public:
     virtual void drawGlyphs(int32_t arg) = 0;
     virtual void resetToRest() = 0;
 
-    uint32_t depth = 0;               // ancestors: 0 for the root
-    uint32_t height = 0;              // levels below: 0 for a leaf, >= 1 for a segment
-    int32_t matrixIndex = 0;          // slot in the tree's matrix arrays, 1..N (root 0)
-    CWind* wind = nullptr;            // wind source sampled; not owned
+    // The fields an animation step reads and writes come first and lie
+    // together (the forces and the integration, then the six current frames
+    // the step rewrites); the load-time fields and the rest frames follow.
     CTreeElement* parent = nullptr;   // parent segment; not owned; null for the root
+    CWind* wind = nullptr;            // wind source sampled; not owned
+    float* modelMatrix = nullptr;     // this element's 16 floats in CTree::matrices
     double thicknessRatio = 1.0;      // sqrt(diameter / parent diameter); leaf 1
     double length = 1.0;              // model units; leaf and root 1
     double windArea = 0.0;            // model units^2 catching wind
     double mass = 0.0;                // segment: density * (d/2)^2 * length * 10000; leaf 0.1
     double attachPosition = 0.0;      // start on the parent, fraction of the parent's length
-    Vec3 modelDirection;              // file direction, model space (normalised by initialise)
     Vec3 restDirection;               // unit rest direction, parent frame
+    Vec3 direction;                   // current unit direction, parent frame
+    Vec3 windVector;                  // sampled wind, parent frame
+    Vec3 windForce;
+    Vec3 dampingForce;
+    Vec3 restorationForce;            // leaf: the force handed to the parent
+    Vec3 backpropForce;
+    Vec3 totalForce;                  // segment: the acceleration after step
+    bool frozen = false;              // excluded from bending by the animation LOD
+    Matrix4 localRotation;            // element frame -> parent frame
+    Matrix4 modelRotation;            // element frame -> model space
+    Matrix4 localRotationInverse;
+    Matrix4 modelRotationInverse;     // model space -> element frame
+    Matrix4 modelTransform;           // element frame -> model space
+    Matrix4 localTransform;           // element frame -> parent frame
+
+    uint32_t depth = 0;               // ancestors: 0 for the root
+    uint32_t height = 0;              // levels below: 0 for a leaf, >= 1 for a segment
+    int32_t matrixIndex = 0;          // slot in the tree's matrix arrays, 1..N (root 0)
+    Vec3 modelDirection;              // file direction, model space (normalised by initialise)
     Matrix4 restLocalRotation;        // RotationZTo(restDirection)
     Matrix4 restModelRotation;        // P.restModelRotation restLocalRotation: +Z onto modelDirection
     Matrix4 restLocalRotationInverse;
@@ -44,21 +63,6 @@ public:
     Matrix4 restModelTransformInverse;
     Matrix4 restLocalTransform;       // element frame -> parent frame, rest pose
     Matrix4 restLocalTransformInverse;
-    Vec3 direction;                   // current unit direction, parent frame
-    Matrix4 localRotation;            // element frame -> parent frame
-    Matrix4 modelRotation;            // element frame -> model space
-    Matrix4 localRotationInverse;
-    Matrix4 modelRotationInverse;     // model space -> element frame
-    Matrix4 modelTransform;           // element frame -> model space
-    Matrix4 localTransform;           // element frame -> parent frame
-    Vec3 windVector;                  // sampled wind, parent frame
-    Vec3 windForce;
-    Vec3 dampingForce;
-    Vec3 restorationForce;            // leaf: the force handed to the parent
-    Vec3 backpropForce;
-    Vec3 totalForce;                  // segment: the acceleration after step
-    bool frozen = false;              // excluded from bending by the animation LOD
-    float* modelMatrix = nullptr;     // this element's 16 floats in CTree::matrices
     float* restInverseMatrix = nullptr;  // load-time slot in CTree::restInverseMatrices
     float* restNormalMatrix = nullptr;   // load-time slot in CTree::restNormalMatrices
 

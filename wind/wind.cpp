@@ -33,8 +33,9 @@ void CWind::update()
     const double tz = r[8] * bx + r[9] * by + r[10] * bz + r[11];
     // Viewer axes -> model axes: rotation about x by 1.570796325 rad, so
     // (x, y, z) -> (x, -z, y) up to a term of about 2e-9.
-    const double theta = 1.570796325;
-    const double c = std::cos(theta), s = std::sin(theta);
+    // (Computed once: every element samples the wind every step.)
+    static const double theta = 1.570796325;
+    static const double c = std::cos(theta), s = std::sin(theta);
     const double v = windVelocity;
     Vec3 w = {float(tx * v), float((c * ty - s * tz) * v), float((s * ty + c * tz) * v)};
     // A non-finite panel value must not reach the elements: no wind then.
