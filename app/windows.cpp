@@ -26,8 +26,9 @@ float lightPosition[4] = {10.0f, 10.0f, 20.0f, 1.0f};
 
 void createWindows()
 {
-    // Controls: RGBA, single-buffered, no depth buffer.
-    glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
+    // Controls: RGBA, no depth buffer. Double-buffered: the panel is redrawn
+    // every frame, and on a single buffer each redraw would flicker.
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(460, 933);
     controlsWindow = glutCreateWindow("DOR controls");

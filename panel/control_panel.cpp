@@ -573,7 +573,7 @@ static void panelDisplay()
     glClearColor(bg.x, bg.y, bg.z, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-    glFlush();  // single-buffered window
+    glutSwapBuffers();
 }
 
 // Keys typed in the viewport reach the panel while it holds the keyboard.
