@@ -25,9 +25,9 @@ const int STRATEGIES[] = {Z_DEFAULT_STRATEGY, Z_FIXED, Z_HUFFMAN_ONLY, Z_RLE, Z_
 
 // Variant v of a format: palette size and tRNS for colour type 3, a colour
 // key for types 0 and 2, and a compression set-up.
-PngSpec variant(const Format& f, unsigned v)
+PngLayout variant(const Format& f, unsigned v)
 {
-    PngSpec s;
+    PngLayout s;
     s.colorType = f.colorType;
     s.bitDepth = f.bitDepth;
     s.seed = v + 1;
@@ -60,13 +60,13 @@ TEST(PngDifferential, MatchesLibpngOnEveryFormatFilterAndInterlace)
         for (int interlace = 0; interlace < 2; ++interlace)
             for (int filter : FILTERS)
                 for (int k = 0; k < 2; ++k, ++v) {
-                    PngSpec spec = variant(f, v);
-                    spec.interlace = interlace == 1;
-                    spec.filters = filter;
+                    PngLayout layout = variant(f, v);
+                    layout.interlace = interlace == 1;
+                    layout.filters = filter;
                     const unsigned* size = SIZES[(v * 3 + k) % 8];
-                    spec.width = size[0];
-                    spec.height = size[1];
-                    const Bytes file = writePng(spec, makeSamples(spec));
+                    layout.width = size[0];
+                    layout.height = size[1];
+                    const Bytes file = writePng(layout, makeSamples(layout));
                     ASSERT_FALSE(file.empty());
 
                     Bytes expected;
@@ -78,8 +78,8 @@ TEST(PngDifferential, MatchesLibpngOnEveryFormatFilterAndInterlace)
                                              std::to_string(interlace) + " filter " +
                                              std::to_string(filter) + " variant " + std::to_string(v);
                     ASSERT_EQ(decodePngImage(file, rgba), 0) << what;
-                    EXPECT_EQ(pngWidth(), spec.width);
-                    EXPECT_EQ(pngHeight(), spec.height);
+                    EXPECT_EQ(pngWidth(), layout.width);
+                    EXPECT_EQ(pngHeight(), layout.height);
                     ASSERT_EQ(rgba.size(), expected.size()) << what;
                     for (size_t i = 0; i < rgba.size(); ++i)
                         ASSERT_EQ(rgba[i], expected[i]) << what << " byte " << i;
@@ -95,13 +95,13 @@ TEST(PngDifferential, MatchesLibpngOnTextureSizes)
     unsigned v = 0;
     for (const Format& f : formats)
         for (int interlace = 0; interlace < 2; ++interlace, ++v) {
-            PngSpec spec = variant(f, v);
-            spec.width = 257;
-            spec.height = 190;
-            spec.interlace = interlace == 1;
-            spec.level = 6;
-            spec.strategy = Z_DEFAULT_STRATEGY;
-            const Bytes file = writePng(spec, makeSamples(spec));
+            PngLayout layout = variant(f, v);
+            layout.width = 257;
+            layout.height = 190;
+            layout.interlace = interlace == 1;
+            layout.level = 6;
+            layout.strategy = Z_DEFAULT_STRATEGY;
+            const Bytes file = writePng(layout, makeSamples(layout));
             Bytes expected, rgba;
             unsigned w = 0, h = 0;
             ASSERT_TRUE(libpngDecode(file, expected, w, h));

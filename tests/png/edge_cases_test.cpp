@@ -20,11 +20,11 @@ Bytes decodeOk(const Bytes& file)
 
 Bytes librarySample()
 {
-    PngSpec spec;
-    spec.width = 37;
-    spec.height = 21;
-    spec.colorType = 2;
-    return writePng(spec, makeSamples(spec));
+    PngLayout layout;
+    layout.width = 37;
+    layout.height = 21;
+    layout.colorType = 2;
+    return writePng(layout, makeSamples(layout));
 }
 
 // The chunks of a file (after the signature), CRCs dropped.

@@ -47,14 +47,14 @@ void putBigEndian32(Bytes& b, uint32_t v)
 
 } // namespace
 
-std::vector<uint16_t> makeSamples(const PngSpec& spec)
+std::vector<uint16_t> makeSamples(const PngLayout& layout)
 {
-    const unsigned channels = channelsOf(spec.colorType);
-    const unsigned maxValue = spec.colorType == 3 ? spec.paletteSize - 1 : (1u << spec.bitDepth) - 1;
-    std::vector<uint16_t> s(size_t(spec.width) * spec.height * channels);
-    uint32_t rng = spec.seed * 2654435761u + 12345;
-    for (unsigned y = 0; y < spec.height; ++y)
-        for (unsigned x = 0; x < spec.width; ++x)
+    const unsigned channels = channelsOf(layout.colorType);
+    const unsigned maxValue = layout.colorType == 3 ? layout.paletteSize - 1 : (1u << layout.bitDepth) - 1;
+    std::vector<uint16_t> s(size_t(layout.width) * layout.height * channels);
+    uint32_t rng = layout.seed * 2654435761u + 12345;
+    for (unsigned y = 0; y < layout.height; ++y)
+        for (unsigned x = 0; x < layout.width; ++x)
             for (unsigned c = 0; c < channels; ++c) {
                 rng = rng * 1664525u + 1013904223u;
                 const unsigned noise = (rng >> 24) & 15;
@@ -65,30 +65,30 @@ std::vector<uint16_t> makeSamples(const PngSpec& spec)
                 if (v > 1.0)
                     v = 1.0;
                 unsigned value = unsigned(v * maxValue + 0.5);
-                if (spec.bitDepth == 16)
+                if (layout.bitDepth == 16)
                     value = (value & 0xFF00) | (rng >> 8 & 0xFF); // low bytes differ from high
-                s[(size_t(y) * spec.width + x) * channels + c] = uint16_t(value);
+                s[(size_t(y) * layout.width + x) * channels + c] = uint16_t(value);
             }
-    if (spec.colorKey) // every 5th pixel takes the key colour
-        for (size_t p = 0; p < size_t(spec.width) * spec.height; p += 5)
+    if (layout.colorKey) // every 5th pixel takes the key colour
+        for (size_t p = 0; p < size_t(layout.width) * layout.height; p += 5)
             for (unsigned c = 0; c < channels; ++c)
-                s[p * channels + c] = uint16_t(spec.key[c]);
+                s[p * channels + c] = uint16_t(layout.key[c]);
     return s;
 }
 
-std::vector<unsigned char> makePalette(const PngSpec& spec)
+std::vector<unsigned char> makePalette(const PngLayout& layout)
 {
-    std::vector<unsigned char> p(size_t(spec.paletteSize) * 4);
-    for (unsigned i = 0; i < spec.paletteSize; ++i) {
+    std::vector<unsigned char> p(size_t(layout.paletteSize) * 4);
+    for (unsigned i = 0; i < layout.paletteSize; ++i) {
         p[4 * i + 0] = uint8_t(i * 37 + 11);
         p[4 * i + 1] = uint8_t(i * 91 + 3);
         p[4 * i + 2] = uint8_t(255 - i * 13);
-        p[4 * i + 3] = int(i) < spec.trnsCount ? uint8_t(i * 53 + 7) : 255;
+        p[4 * i + 3] = int(i) < layout.trnsCount ? uint8_t(i * 53 + 7) : 255;
     }
     return p;
 }
 
-Bytes writePng(const PngSpec& spec, const std::vector<uint16_t>& samples)
+Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples)
 {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
@@ -98,51 +98,51 @@ Bytes writePng(const PngSpec& spec, const std::vector<uint16_t>& samples)
         return Bytes();
     }
     png_set_write_fn(png, &out, appendToBytes, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType,
+                 layout.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    const std::vector<unsigned char> palette = makePalette(spec);
-    std::vector<png_color> plte(spec.paletteSize);
-    std::vector<png_byte> alphas(spec.paletteSize);
-    if (spec.colorType == 3) {
-        for (unsigned i = 0; i < spec.paletteSize; ++i) {
+    const std::vector<unsigned char> palette = makePalette(layout);
+    std::vector<png_color> plte(layout.paletteSize);
+    std::vector<png_byte> alphas(layout.paletteSize);
+    if (layout.colorType == 3) {
+        for (unsigned i = 0; i < layout.paletteSize; ++i) {
             plte[i] = {palette[4 * i], palette[4 * i + 1], palette[4 * i + 2]};
             alphas[i] = palette[4 * i + 3];
         }
-        png_set_PLTE(png, info, plte.data(), int(spec.paletteSize));
-        if (spec.trnsCount >= 0)
-            png_set_tRNS(png, info, alphas.data(), spec.trnsCount, nullptr);
-    } else if (spec.colorKey) {
+        png_set_PLTE(png, info, plte.data(), int(layout.paletteSize));
+        if (layout.trnsCount >= 0)
+            png_set_tRNS(png, info, alphas.data(), layout.trnsCount, nullptr);
+    } else if (layout.colorKey) {
         png_color_16 key = {};
-        key.gray = png_uint_16(spec.key[0]);
-        key.red = png_uint_16(spec.key[0]);
-        key.green = png_uint_16(spec.key[1]);
-        key.blue = png_uint_16(spec.key[2]);
+        key.gray = png_uint_16(layout.key[0]);
+        key.red = png_uint_16(layout.key[0]);
+        key.green = png_uint_16(layout.key[1]);
+        key.blue = png_uint_16(layout.key[2]);
         png_set_tRNS(png, info, nullptr, 0, &key);
     }
-    png_set_filter(png, 0, spec.filters);
-    png_set_compression_level(png, spec.level);
-    png_set_compression_strategy(png, spec.strategy);
-    png_set_compression_buffer_size(png, spec.idatSize);
+    png_set_filter(png, 0, layout.filters);
+    png_set_compression_level(png, layout.level);
+    png_set_compression_strategy(png, layout.strategy);
+    png_set_compression_buffer_size(png, layout.idatSize);
     png_write_info(png, info);
 
     // Pack the samples: depths below 8 most-significant bit first, 16 big-endian.
-    const unsigned channels = channelsOf(spec.colorType);
-    const size_t rowBytes = (size_t(spec.width) * channels * spec.bitDepth + 7) / 8;
-    std::vector<Bytes> rows(spec.height, Bytes(rowBytes, 0));
-    std::vector<png_bytep> rowPointers(spec.height);
-    for (unsigned y = 0; y < spec.height; ++y) {
+    const unsigned channels = channelsOf(layout.colorType);
+    const size_t rowBytes = (size_t(layout.width) * channels * layout.bitDepth + 7) / 8;
+    std::vector<Bytes> rows(layout.height, Bytes(rowBytes, 0));
+    std::vector<png_bytep> rowPointers(layout.height);
+    for (unsigned y = 0; y < layout.height; ++y) {
         Bytes& row = rows[y];
-        for (unsigned i = 0; i < spec.width * channels; ++i) {
-            const unsigned v = samples[size_t(y) * spec.width * channels + i];
-            if (spec.bitDepth == 16) {
+        for (unsigned i = 0; i < layout.width * channels; ++i) {
+            const unsigned v = samples[size_t(y) * layout.width * channels + i];
+            if (layout.bitDepth == 16) {
                 row[2 * i] = uint8_t(v >> 8);
                 row[2 * i + 1] = uint8_t(v);
-            } else if (spec.bitDepth == 8) {
+            } else if (layout.bitDepth == 8) {
                 row[i] = uint8_t(v);
             } else {
-                const size_t bit = size_t(i) * spec.bitDepth;
-                row[bit / 8] |= uint8_t(v << (8 - spec.bitDepth - bit % 8));
+                const size_t bit = size_t(i) * layout.bitDepth;
+                row[bit / 8] |= uint8_t(v << (8 - layout.bitDepth - bit % 8));
             }
         }
         rowPointers[y] = row.data();

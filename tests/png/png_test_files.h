@@ -10,7 +10,7 @@ using Bytes = std::vector<unsigned char>;
 
 // An image to write with libpng. Samples are per channel, in the range of
 // the bit depth (palette indices for colour type 3).
-struct PngSpec
+struct PngLayout
 {
     unsigned width = 1, height = 1;
     int colorType = 6, bitDepth = 8;
@@ -25,14 +25,14 @@ struct PngSpec
     unsigned seed = 1;             // of the synthetic content
 };
 
-// Synthetic texture-like content for spec: gradients, stripes, a little noise
+// Synthetic texture-like content for layout: gradients, stripes, a little noise
 // and, when a key is set, some pixels of the key colour. One value per sample.
-std::vector<uint16_t> makeSamples(const PngSpec& spec);
-// Palette of spec.paletteSize entries, RGBA (alpha from the tRNS entries).
-std::vector<unsigned char> makePalette(const PngSpec& spec);
+std::vector<uint16_t> makeSamples(const PngLayout& layout);
+// Palette of layout.paletteSize entries, RGBA (alpha from the tRNS entries).
+std::vector<unsigned char> makePalette(const PngLayout& layout);
 
 // Writes the samples as a PNG file with libpng.
-Bytes writePng(const PngSpec& spec, const std::vector<uint16_t>& samples);
+Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples);
 // Decodes with libpng to 8-bit RGBA (16-bit samples: high-order byte).
 // Returns false if libpng refuses the file.
 bool libpngDecode(const Bytes& png, Bytes& rgba, unsigned& width, unsigned& height);
