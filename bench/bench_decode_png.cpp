@@ -18,10 +18,9 @@
 
 #include "image/inflate.h"
 #include "image/png_decoder.h"
+#include "png/png_test_files.h"  // libpng's own decoding, shared with the tests
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 struct TestImage
 {
@@ -126,50 +125,6 @@ const Bytes& imageBytes(const TestImage& t)
     return b;
 }
 
-struct ReadCursor
-{
-    const Bytes* bytes;
-    size_t at;
-};
-
-void readFromBytes(png_structp png, png_bytep data, png_size_t length)
-{
-    ReadCursor* c = static_cast<ReadCursor*>(png_get_io_ptr(png));
-    if (c->at + length > c->bytes->size())
-        png_error(png, "read past end");
-    std::memcpy(data, c->bytes->data() + c->at, length);
-    c->at += length;
-}
-
-// libpng to 8-bit RGBA, the transforms that match the DOR decoder's output.
-bool libpngDecode(const Bytes& file, Bytes& rgba)
-{
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    ReadCursor cursor = {&file, 0};
-    png_set_read_fn(png, &cursor, readFromBytes);
-    png_read_info(png, info);
-    const unsigned w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    rgba.resize(size_t(w) * h * 4);
-    std::vector<png_bytep> rows(h);
-    for (unsigned y = 0; y < h; ++y)
-        rows[y] = rgba.data() + size_t(y) * w * 4;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
-}
-
 void setOutputRate(benchmark::State& state, const TestImage& t, const Bytes& file)
 {
     state.SetBytesProcessed(int64_t(state.iterations()) * t.size * t.size * 4);
@@ -180,7 +135,8 @@ void BM_DecodePng(benchmark::State& state, const TestImage& t)
 {
     const Bytes& file = imageBytes(t);
     Bytes rgba, expected;
-    if (decodePngImage(file, rgba) != 0 || !libpngDecode(file, expected) || rgba != expected) {
+    unsigned width = 0, height = 0;
+    if (decodePngImage(file, rgba) != 0 || !libpngDecode(file, expected, width, height) || rgba != expected) {
         state.SkipWithError("differs from libpng");
         return;
     }
@@ -212,8 +168,9 @@ void BM_DecodePngLibpng(benchmark::State& state, const TestImage& t)
 {
     const Bytes& file = imageBytes(t);
     Bytes rgba;
+    unsigned width = 0, height = 0;
     for (auto _ : state) {
-        if (!libpngDecode(file, rgba)) {
+        if (!libpngDecode(file, rgba, width, height)) {
             state.SkipWithError("libpng failed");
             break;
         }
