@@ -23,6 +23,20 @@ static double realByStrtod(const char* begin, const char* end)
     return std::strtod(text.c_str(), nullptr);
 }
 
+// Skips the white space that atof and atoi skip and an optional sign: s
+// moves past them; returns where the number's text starts (at its sign).
+static const char* skipBlanksAndSign(const char*& s, const char* end, bool& negative)
+{
+    while (s < end && isCSpace(*s))
+        ++s;
+    const char* numberStart = s;
+    if (s < end && (*s == '+' || *s == '-')) {
+        negative = *s == '-';
+        ++s;
+    }
+    return numberStart;
+}
+
 // A decimal m * 10^e with m below 2^53 and |e| at most 22 is rounded
 // correctly by one double multiplication or division (both operands exact),
 // which is what strtod gives. Anything else (more digits, larger exponents,
@@ -30,40 +44,31 @@ static double realByStrtod(const char* begin, const char* end)
 double parseReal(const char* begin, const char* end)
 {
     const char* s = begin;
-    while (s < end && isCSpace(*s))
-        ++s;
-    const char* numberStart = s;
     bool negative = false;
-    if (s < end && (*s == '+' || *s == '-')) {
-        negative = *s == '-';
-        ++s;
-    }
+    const char* numberStart = skipBlanksAndSign(s, end, negative);
     uint64_t mantissa = 0;
     int significant = 0;   // digits in mantissa, leading zeros not counted
     int digits = 0;        // all digits of the mantissa part
     int exponent = 0;      // power of ten applied to mantissa
-    const char* integerStart = s;
-    while (s < end && isDigit(*s)) {
-        if (mantissa != 0 || *s != '0') {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*s - '0');
+    // Appends one digit to the mantissa (leading zeros are not significant).
+    auto takeDigit = [&](char c) {
+        if (mantissa != 0 || c != '0') {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
             ++significant;
         }
         ++digits;
-        ++s;
-    }
+    };
+    const char* integerStart = s;
+    while (s < end && isDigit(*s))
+        takeDigit(*s++);
     // "0x..." is hexadecimal for strtod.
     if (s < end && (*s == 'x' || *s == 'X') && s - integerStart == 1 && *integerStart == '0')
         return realByStrtod(numberStart, end);
     if (s < end && *s == '.') {
         ++s;
         while (s < end && isDigit(*s)) {
-            if (mantissa != 0 || *s != '0') {
-                mantissa = mantissa * 10 + static_cast<uint64_t>(*s - '0');
-                ++significant;
-            }
+            takeDigit(*s++);
             --exponent;
-            ++digits;
-            ++s;
         }
     }
     if (digits == 0 || significant > 19)
@@ -103,14 +108,8 @@ double parseReal(const char* begin, const char* end)
 int parseInt(const char* begin, const char* end)
 {
     const char* s = begin;
-    while (s < end && isCSpace(*s))
-        ++s;
-    const char* numberStart = s;
     bool negative = false;
-    if (s < end && (*s == '+' || *s == '-')) {
-        negative = *s == '-';
-        ++s;
-    }
+    const char* numberStart = skipBlanksAndSign(s, end, negative);
     int64_t value = 0;
     int digits = 0;
     while (s < end && isDigit(*s)) {
