@@ -9,8 +9,7 @@
 
 bool huffmanTreeWalk = false;
 
-namespace {
-
+// The length and distance tables of DEFLATE (RFC 1951, 3.2.5).
 // Lengths 3 .. 258 of the length symbols 257 .. 285 and their extra bits.
 const unsigned LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
@@ -22,6 +21,9 @@ const unsigned DISTANCE_BASE[30] = {1,    2,    3,    4,    5,    7,     9,     
                                     1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 const unsigned DISTANCE_EXTRA[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                      6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+namespace {
+
 // Order in which a dynamic block lists the code lengths of the code-length code.
 const unsigned CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 

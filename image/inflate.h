@@ -5,6 +5,15 @@
 #include <cstddef>
 #include <vector>
 
+// DEFLATE's length symbols 257 .. 285 give lengths LENGTH_BASE[i] (3 .. 258)
+// plus LENGTH_EXTRA[i] extra bits; distance symbols 0 .. 29 give distances
+// DISTANCE_BASE[i] (1 .. 32768) plus DISTANCE_EXTRA[i] extra bits. The PNG
+// writer of the texture tool encodes with the same tables.
+extern const unsigned LENGTH_BASE[29];
+extern const unsigned LENGTH_EXTRA[29];
+extern const unsigned DISTANCE_BASE[30];
+extern const unsigned DISTANCE_EXTRA[30];
+
 // Decode Huffman symbols by walking the code tree one bit at a time (the
 // reference decoding) instead of by table lookup. Both give the same output
 // and the same error numbers on every input; the table is faster.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "image/inflate.h"
 #include "tools/grow/tre_file.h"
 
 uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc)
@@ -78,28 +79,18 @@ void fixedSymbol(CBitWriter& w, int symbol)
         w.code(0xC0 + (symbol - 280), 8);
 }
 
-const int lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const int lengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                             2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const int distanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                              33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                              1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const int distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                               6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-
 void writeMatch(CBitWriter& w, int length, int distance)
 {
     int l = 28;
-    while (lengthBase[l] > length)
+    while (int(LENGTH_BASE[l]) > length)
         --l;
     fixedSymbol(w, 257 + l);
-    w.bits(uint32_t(length - lengthBase[l]), lengthExtra[l]);
+    w.bits(uint32_t(length - int(LENGTH_BASE[l])), LENGTH_EXTRA[l]);
     int d = 29;
-    while (distanceBase[d] > distance)
+    while (int(DISTANCE_BASE[d]) > distance)
         --d;
     w.code(uint32_t(d), 5);
-    w.bits(uint32_t(distance - distanceBase[d]), distanceExtra[d]);
+    w.bits(uint32_t(distance - int(DISTANCE_BASE[d])), DISTANCE_EXTRA[d]);
 }
 
 // One final fixed-Huffman block; greedy LZ77 over a 32 KiB window with hash
