@@ -5,7 +5,6 @@
 
 #include <GL/glew.h>  // before any other GL header
 
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,26 +28,31 @@ namespace {
 
 const char* const ASSETS = DOR_SOURCE_DIR "/assets";
 
-// An RGBA PNG whose pixels come from colour(x, y, rgba).
+// An RGBA PNG whose pixels come from colour(x, y, w, h, rgba).
 void writePng(const std::string& path, int w, int h, void (*colour)(int, int, int, int, uint8_t*))
 {
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, file);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(size_t(w) * 4);
-    for (int y = 0; y < h; ++y) {
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            colour(x, y, w, h, &row[4 * x]);
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
+            colour(x, y, w, h, &rgba[4 * (size_t(y) * w + x)]);
+    ::writePng(path, w, h, rgba);
+}
+
+// Runs initGLSL in `dir`, a working directory given a copy of the shipped
+// fragment shader, and returns what it printed.
+std::string initGLSLWithFragmentShaderIn(const std::string& dir)
+{
+    char* fragment = readTextFile((std::string(ASSETS) + "/MBS.frag").c_str());
+    EXPECT_NE(fragment, nullptr);
+    if (fragment)
+        std::ofstream(dir + "/MBS.frag") << fragment;
+    delete[] fragment;
+    EXPECT_EQ(chdir(dir.c_str()), 0);
+    testing::internal::CaptureStdout();
+    initGLSL();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(chdir(ASSETS), 0);
+    return out;
 }
 
 // Leaf texture: a green disc with darker rings, cut out of a transparent
@@ -530,17 +534,7 @@ TEST_F(ShaderPathTest, MissingShaderFileLeavesTheFixedPathWithTheButtonDisabled)
     // A working directory with the fragment shader only.
     std::string dir = testDir() + "/no_vertex_shader";
     mkdir(dir.c_str(), 0755);
-    {
-        char* fragment = readTextFile((std::string(ASSETS) + "/MBS.frag").c_str());
-        ASSERT_NE(fragment, nullptr);
-        std::ofstream(dir + "/MBS.frag") << fragment;
-        delete[] fragment;
-    }
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    testing::internal::CaptureStdout();
-    initGLSL();
-    std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(chdir(ASSETS), 0);
+    const std::string out = initGLSLWithFragmentShaderIn(dir);
     EXPECT_EQ(out,
               "initGLSL() .. \n"
               "ERROR: GLSL could not be initialized!\n"
@@ -571,17 +565,7 @@ TEST_F(ShaderPathTest, ShaderThatFailsToCompilePrintsItsLog)
     std::string dir = testDir() + "/broken_vertex_shader";
     mkdir(dir.c_str(), 0755);
     std::ofstream(dir + "/MBS.vert") << "#version 120\nvoid main() { gl_Position = nothing; }\n";
-    {
-        char* fragment = readTextFile((std::string(ASSETS) + "/MBS.frag").c_str());
-        ASSERT_NE(fragment, nullptr);
-        std::ofstream(dir + "/MBS.frag") << fragment;
-        delete[] fragment;
-    }
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    testing::internal::CaptureStdout();
-    initGLSL();
-    std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(chdir(ASSETS), 0);
+    const std::string out = initGLSLWithFragmentShaderIn(dir);
     EXPECT_EQ(out.rfind("initGLSL() .. \nERROR: GLSL could not be initialized!\n"
                         "ERROR: compile log of \"MBS.vert\":\n    ",
                         0),
