@@ -15,17 +15,6 @@
 #include "tree/tree_graphics.h"
 #include "tree_files.h"
 
-static const char* twigStatistics =
-    "Loaded model twig.tre\n"
-    "             3 tree elements\n"
-    "             2 branch segments\n"
-    "             1 leaves\n"
-    "             3 vertices\n"
-    "             3 texture coordinates\n"
-    "             3 normals\n"
-    "             1 triangles\n"
-    "             1 materials\n"
-    "             2 recursion depth max\n";
 
 TEST(Loader, WorkedExampleStatistics)
 {

@@ -86,23 +86,14 @@ TEST(DorInfo, PrintsTheLoaderAndOverlayStatistics)
     const auto [output, status] = runInfo("twig.tre");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(output,
-              "DOR: Visualizing file    twig.tre\n"
-              "loadDataTre() .. \n"
-              "Loaded model twig.tre\n"
-              "             3 tree elements\n"
-              "             2 branch segments\n"
-              "             1 leaves\n"
-              "             3 vertices\n"
-              "             3 texture coordinates\n"
-              "             3 normals\n"
-              "             1 triangles\n"
-              "             1 materials\n"
-              "             2 recursion depth max\n"
-              "           1  triangles\n"
-              "           2  branch segments\n"
-              "           1  leaves\n"
-              "           2  maximum recursion depth\n"
-              "CTree::cleanup() .. \n");
+              std::string("DOR: Visualizing file    twig.tre\n"
+                          "loadDataTre() .. \n") +
+                  twigStatistics +
+                  "           1  triangles\n"
+                  "           2  branch segments\n"
+                  "           1  leaves\n"
+                  "           2  maximum recursion depth\n"
+                  "CTree::cleanup() .. \n");
     const auto [missing, missingStatus] = runInfo("no-such-file.tre");
     EXPECT_EQ(missingStatus, 1);
     EXPECT_NE(missing.find("Invalid filename: no-such-file.tre\n"), std::string::npos);

@@ -10,6 +10,19 @@
 
 #include "tree/tree.h"
 
+// The ten statistics lines the loader prints for twig.tre, the worked example.
+inline const char* twigStatistics =
+    "Loaded model twig.tre\n"
+    "             3 tree elements\n"
+    "             2 branch segments\n"
+    "             1 leaves\n"
+    "             3 vertices\n"
+    "             3 texture coordinates\n"
+    "             3 normals\n"
+    "             1 triangles\n"
+    "             1 materials\n"
+    "             2 recursion depth max\n";
+
 // Writes text to a file named after the running test (plus suffix) and
 // returns its path.
 inline std::string writeTreeFile(const std::string& text, const std::string& suffix = ".tre")
