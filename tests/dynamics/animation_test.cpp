@@ -40,15 +40,7 @@ struct Chain : HandTree {
     void resetToRest() { trunk->resetToRest(); }
 };
 
-class Animation : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        resetLiveParameters();
-        timeStep = 0.04f;
-    }
-    void TearDown() override { resetLiveParameters(); }
-};
+using Animation = DynamicsTest;
 
 void expectSameFrame(const Matrix4& a, const Matrix4& b, double tol)
 {

@@ -6,6 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "app/timer.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
 #include "panel/parameters.h"
@@ -91,4 +94,16 @@ private:
         e->modelMatrix = &matrices[16 * index];
         e->initialise();
     }
+};
+
+// Tests of the dynamics start and end with the default live parameters and
+// the frame timer's first time step.
+class DynamicsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetLiveParameters();
+        timeStep = 0.04f;
+    }
+    void TearDown() override { resetLiveParameters(); }
 };

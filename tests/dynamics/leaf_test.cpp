@@ -44,15 +44,7 @@ struct LeafOnTrunk : HandTree {
     }
 };
 
-class LeafDynamics : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        resetLiveParameters();
-        timeStep = 0.04f;
-    }
-    void TearDown() override { resetLiveParameters(); }
-};
+using LeafDynamics = DynamicsTest;
 
 // F = w (windArea / divisor) leafWindScale, handed on as -F.
 TEST_F(LeafDynamics, WindForceIsHandedToTheParent)

@@ -38,15 +38,7 @@ struct Twig : HandTree {
     }
 };
 
-class SegmentForces : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        resetLiveParameters();
-        timeStep = 0.04f;
-    }
-    void TearDown() override { resetLiveParameters(); }
-};
+using SegmentForces = DynamicsTest;
 
 // Default wind (4, 0, 0) on a segment leaning in the x-z plane:
 // F = (w - (w.d) d) windArea (0.5 L scale).
