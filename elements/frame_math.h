@@ -66,20 +66,12 @@ inline Rotation3 operator*(const Rotation3& A, const Rotation3& B)
     return C;
 }
 
-// M := the rotation R (fourth row and column those of a rotation), or its
-// transpose.
+// M := the rotation R (fourth column zero).
 inline void storeRotation(Matrix4& M, const Rotation3& R)
 {
     M = {{{R.m[0][0], R.m[0][1], R.m[0][2], 0.0},
           {R.m[1][0], R.m[1][1], R.m[1][2], 0.0},
           {R.m[2][0], R.m[2][1], R.m[2][2], 0.0}}};
-}
-
-inline void storeTransposedRotation(Matrix4& M, const Rotation3& R)
-{
-    M = {{{R.m[0][0], R.m[1][0], R.m[2][0], 0.0},
-          {R.m[0][1], R.m[1][1], R.m[2][1], 0.0},
-          {R.m[0][2], R.m[1][2], R.m[2][2], 0.0}}};
 }
 
 // Rotation part of M applied to v: M (v, 0), in double precision.
@@ -88,6 +80,15 @@ inline void rotateVector(const Matrix4& M, double x, double y, double z, double 
     out[0] = M.m[0][0] * x + M.m[0][1] * y + M.m[0][2] * z;
     out[1] = M.m[1][0] * x + M.m[1][1] * y + M.m[1][2] * z;
     out[2] = M.m[2][0] * x + M.m[2][1] * y + M.m[2][2] * z;
+}
+
+// The transpose of M's rotation part applied to v: the inverse rotation,
+// the same sums as rotateVector(transpose(M), ...).
+inline void rotateVectorBack(const Matrix4& M, double x, double y, double z, double out[3])
+{
+    out[0] = M.m[0][0] * x + M.m[1][0] * y + M.m[2][0] * z;
+    out[1] = M.m[0][1] * x + M.m[1][1] * y + M.m[2][1] * z;
+    out[2] = M.m[0][2] * x + M.m[1][2] * y + M.m[2][2] * z;
 }
 
 // G := toDisplayMatrix(M) for a rigid M: the display form Q M Q^T with Q the
@@ -100,48 +101,27 @@ inline void setDisplayMatrix(float G[16], const Matrix4& M)
     G[12] = float(M.m[0][3]); G[13] = float(M.m[2][3]); G[14] = float(-M.m[1][3]); G[15] = 1.0f;
 }
 
-// Sets the element's local rotation to L (and localRotationInverse to its
-// transpose) and rebuilds its frames on its parent's current ones (already
-// rebuilt this step):
-//   modelRotation        = P.modelRotation localRotation
-//   modelRotationInverse = localRotationInverse P.modelRotationInverse
-//   localTransform       = Translate(0, 0, h) localRotation, h = P.length attachPosition
-//   modelTransform       = P.modelTransform localTransform
+// Sets the element's local rotation to L and rebuilds its model frame on its
+// parent's current one (already rebuilt this step):
+//   modelRotation  = P.modelRotation localRotation
+//   localTransform = Translate(0, 0, h) localRotation, h = P.length attachPosition (a float)
+//   modelTransform = P.modelTransform localTransform
 // then writes the display form of modelTransform into modelMatrix. All frames
-// are rigid, so: the inverse product is exactly the transpose of
-// modelRotation (the same products summed in the same order); the rotation
-// block of P.modelTransform is P.modelRotation (built by the same products
-// down the chain), so modelTransform's is modelRotation; and its translation
-// is P's plus h times P's Z column.
+// are rigid, so the rotation block of modelTransform is modelRotation (the
+// rotation block of P.modelTransform is P.modelRotation, built by the same
+// products down the chain) and its translation is P's plus h times P's Z
+// column.
 inline void setFrames(CTreeElement& e, const Rotation3& L)
 {
-    const CTreeElement& P = *e.parent;
-    const double h = float(P.length * e.attachPosition);
+    const Matrix4& PT = e.parent->modelTransform;
+    const double h = float(e.parent->length * e.attachPosition);
     storeRotation(e.localRotation, L);
-    storeTransposedRotation(e.localRotationInverse, L);
-    storeRotation(e.localTransform, L);
-    e.localTransform.m[2][3] = h;
-    // One row of P.modelRotation L at a time, stored at once into the three
-    // frames that hold it, so that few values stay live.
-    const Matrix4& PR = P.modelRotation;
-    const Matrix4& PT = P.modelTransform;
     for (int r = 0; r < 3; ++r) {
-        const double a0 = PR.m[r][0], a1 = PR.m[r][1], a2 = PR.m[r][2];
-        const double c0 = a0 * L.m[0][0] + a1 * L.m[1][0] + a2 * L.m[2][0];
-        const double c1 = a0 * L.m[0][1] + a1 * L.m[1][1] + a2 * L.m[2][1];
-        const double c2 = a0 * L.m[0][2] + a1 * L.m[1][2] + a2 * L.m[2][2];
-        e.modelRotation.m[r][0] = c0;
-        e.modelRotation.m[r][1] = c1;
-        e.modelRotation.m[r][2] = c2;
-        e.modelRotation.m[r][3] = 0.0;
-        e.modelRotationInverse.m[0][r] = c0;
-        e.modelRotationInverse.m[1][r] = c1;
-        e.modelRotationInverse.m[2][r] = c2;
-        e.modelRotationInverse.m[r][3] = 0.0;
-        e.modelTransform.m[r][0] = c0;
-        e.modelTransform.m[r][1] = c1;
-        e.modelTransform.m[r][2] = c2;
-        e.modelTransform.m[r][3] = PT.m[r][2] * h + PT.m[r][3];
+        const double a0 = PT.m[r][0], a1 = PT.m[r][1], a2 = PT.m[r][2];
+        e.modelTransform.m[r][0] = a0 * L.m[0][0] + a1 * L.m[1][0] + a2 * L.m[2][0];
+        e.modelTransform.m[r][1] = a0 * L.m[0][1] + a1 * L.m[1][1] + a2 * L.m[2][1];
+        e.modelTransform.m[r][2] = a0 * L.m[0][2] + a1 * L.m[1][2] + a2 * L.m[2][2];
+        e.modelTransform.m[r][3] = a2 * h + PT.m[r][3];
     }
     if (e.modelMatrix)
         setDisplayMatrix(e.modelMatrix, e.modelTransform);

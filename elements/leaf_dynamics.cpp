@@ -28,7 +28,7 @@ void CLeaf::computeWindForce()
                          float(modelTransform.m[2][3])};
     const Vec3 w = wind ? wind->windAt(origin) : Vec3{};
     double v[3];
-    rotateVector(parent->modelRotationInverse, w.x, w.y, w.z, v);
+    rotateVectorBack(parent->modelTransform, w.x, w.y, w.z, v);  // P.modelRotationInverse w
     windVector = {float(v[0]), float(v[1]), float(v[2])};
     const double factor = (windArea / (wind ? wind->windDivisor() : 1.0)) * leafWindScale;
     windForce = {float(windVector.x * factor), float(windVector.y * factor), float(windVector.z * factor)};

@@ -66,26 +66,20 @@ void CSegment::computeForces()
 }
 
 // Wind force, with d = direction, L = length, w the wind sampled at the
-// segment's midpoint and brought into the parent frame:
+// segment and brought into the parent frame:
 //   F_wind = (w - (w.d) d) * (windArea / windDivisor) * (0.5 L segmentWindScale)
 // Only the part of the wind across the segment pushes it.
 void CSegment::computeWindForce()
 {
-    const CTreeElement& P = *parent;
-    // Midpoint in the parent frame, c = 0.5 L d + (P.length attachPosition) Z,
-    // and in model space, m = P.modelTransform (c, 1).
-    const double h = P.length * attachPosition;
-    double c[3] = {kHalf * length * direction.x, kHalf * length * direction.y,
-                   kHalf * length * direction.z + h};
-    double m[3];
-    rotateVector(P.modelTransform, c[0], c[1], c[2], m);
-    const Vec3 midpoint = {float(m[0] + P.modelTransform.m[0][3]),
-                           float(m[1] + P.modelTransform.m[1][3]),
-                           float(m[2] + P.modelTransform.m[2][3])};
-    const Vec3 w = wind ? wind->windAt(midpoint) : Vec3{};
+    // The wind is uniform: where it is sampled does not change it, so the
+    // segment's base point (at hand in modelTransform) stands for its
+    // midpoint, which would cost a frame product per segment and step.
+    const Matrix4& T = modelTransform;
+    const Vec3 base = {float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])};
+    const Vec3 w = wind ? wind->windAt(base) : Vec3{};
     // The wind in the parent frame: P.modelRotationInverse w.
     double v[3];
-    rotateVector(P.modelRotationInverse, w.x, w.y, w.z, v);
+    rotateVectorBack(parent->modelTransform, w.x, w.y, w.z, v);
     windVector = {float(v[0]), float(v[1]), float(v[2])};
     const double dx = direction.x, dy = direction.y, dz = direction.z;
     const double along = double(windVector.x) * dx + double(windVector.y) * dy + double(windVector.z) * dz;

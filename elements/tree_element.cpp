@@ -48,11 +48,7 @@ void CTreeElement::copyRestState()
 {
     direction = restDirection;
     localRotation = restLocalRotation;
-    localRotationInverse = restLocalRotationInverse;
-    modelRotation = restModelRotation;
-    modelRotationInverse = restModelRotationInverse;
     modelTransform = restModelTransform;
-    localTransform = restLocalTransform;
     windVector = Vec3{};
     windForce = Vec3{};
     dampingForce = Vec3{};
@@ -61,16 +57,23 @@ void CTreeElement::copyRestState()
     totalForce = Vec3{};
 }
 
+Matrix4 CTreeElement::modelRotation() const
+{
+    Matrix4 r = modelTransform;
+    r.m[0][3] = r.m[1][3] = r.m[2][3] = 0.0;
+    return r;
+}
+
+Matrix4 CTreeElement::localTransform() const
+{
+    if (!parent)
+        return modelTransform;
+    return liftedAlongZ(localRotation, static_cast<float>(parent->length * attachPosition));
+}
+
 void CTreeElement::propagateFrames()
 {
-    const CTreeElement& P = *parent;
-    modelRotation = P.modelRotation * localRotation;
-    modelRotationInverse = localRotationInverse * P.modelRotationInverse;
-    // localTransform = Translate(0, 0, h) * localRotation, with the
-    // attachment offset h a float along the parent's +Z.
-    const float h = static_cast<float>(P.length * attachPosition);
-    localTransform = liftedAlongZ(localRotation, h);
-    modelTransform = P.modelTransform * localTransform;
+    modelTransform = parent->modelTransform * localTransform();
     if (modelMatrix)
         toDisplayMatrix(modelTransform, modelMatrix);
 }

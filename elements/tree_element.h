@@ -44,12 +44,23 @@ public:
     Vec3 backpropForce;
     Vec3 totalForce;                  // segment: the acceleration after step
     bool frozen = false;              // excluded from bending by the animation LOD
-    Matrix4 localRotation;            // element frame -> parent frame
-    Matrix4 modelRotation;            // element frame -> model space
-    Matrix4 localRotationInverse;
-    Matrix4 modelRotationInverse;     // model space -> element frame
+    // The current frames a step rebuilds. Every frame is rigid, so the four
+    // others are exact rearrangements of these two and are formed when read
+    // (the accessors below) instead of being stored again every step.
+    Matrix4 localRotation;            // element frame -> parent frame (a rotation)
     Matrix4 modelTransform;           // element frame -> model space
-    Matrix4 localTransform;           // element frame -> parent frame
+
+    // The transpose of localRotation.
+    Matrix4 localRotationInverse() const { return transpose(localRotation); }
+    // Element frame -> model space, P.modelRotation localRotation down the
+    // chain: the rotation block of modelTransform.
+    Matrix4 modelRotation() const;
+    // Model space -> element frame: the transpose of modelRotation.
+    Matrix4 modelRotationInverse() const { return transpose(modelTransform); }
+    // Element frame -> parent frame: Translate(0, 0, h) localRotation with
+    // the float offset h = P.length attachPosition; the root's is its
+    // modelTransform.
+    Matrix4 localTransform() const;
 
     uint32_t depth = 0;               // ancestors: 0 for the root
     uint32_t height = 0;              // levels below: 0 for a leaf, >= 1 for a segment
@@ -66,9 +77,10 @@ public:
     float* restInverseMatrix = nullptr;  // load-time slot in CTree::restInverseMatrices
     float* restNormalMatrix = nullptr;   // load-time slot in CTree::restNormalMatrices
 
-    // Frame propagation, the end of every step, once localRotation and
-    // localRotationInverse are final: model and local frames from the
-    // parent's current ones, and the display matrix into modelMatrix.
+    // Frame propagation, the end of every step, once localRotation is final:
+    // the model frame from the parent's current one, and the display matrix
+    // into modelMatrix. (The step itself uses setFrames, the same arithmetic
+    // written for rotations.)
     void propagateFrames();
 
 protected:

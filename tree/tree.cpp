@@ -52,10 +52,9 @@ void CTree::createRoot()
     const Matrix4 I = identityMatrix();
     root->restLocalRotation = root->restModelRotation = I;
     root->restLocalRotationInverse = root->restModelRotationInverse = I;
-    root->localRotation = root->modelRotation = I;
-    root->localRotationInverse = root->modelRotationInverse = I;
+    root->localRotation = I;
     root->restModelTransform = root->restLocalTransform = Translate(0.0, 0.0, -1.0);
-    root->modelTransform = root->localTransform = Translate(0.0, 0.0, -1.0);
+    root->modelTransform = Translate(0.0, 0.0, -1.0);
     root->restModelTransformInverse = root->restLocalTransformInverse = Translate(0.0, 0.0, 1.0);
 }
 

@@ -9,9 +9,14 @@
 // below the vertex count, a material block cut short, an element field out
 // of range, a hierarchy deeper than maxTreeDepth) is refused as a whole with
 // one "ERROR: file:line: ..." line; the tree is then left empty.
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -176,6 +181,27 @@ static void setIdentity(float* slot)
         slot[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
+// A block of at least size bytes (at least one), freed with std::free. From
+// 8 MiB on (about 5 000 elements, past the caches) it is aligned to and
+// rounded up to 2 MiB, and the kernel is asked to back it with huge pages (a
+// hint: where it has none, the block works with ordinary pages); the
+// rounding then wastes at most a fifth of the block.
+static std::byte* allocateElementBlock(size_t size)
+{
+    const size_t hugePage = size_t(2) << 20;
+    if (size < 4 * hugePage)
+        return static_cast<std::byte*>(std::malloc(std::max<size_t>(size, 1)));
+    if (size > SIZE_MAX - hugePage)
+        return nullptr;
+    const size_t rounded = (size + hugePage - 1) / hugePage * hugePage;
+    void* block = std::aligned_alloc(hugePage, rounded);
+#ifdef MADV_HUGEPAGE
+    if (block)
+        madvise(block, rounded, MADV_HUGEPAGE);
+#endif
+    return static_cast<std::byte*>(block);
+}
+
 int TreeFileReader::allocate()
 {
     CTree& t = tree;
@@ -218,7 +244,9 @@ int TreeFileReader::allocate()
         // array in one table (each element fills at most one slot).
         t.elementArenaSize =
             t.segmentCount * sizeof(CSegment) + t.leafCount * sizeof(CLeaf);
-        t.elementArena.reset(new std::byte[t.elementArenaSize > 0 ? t.elementArenaSize : 1]);
+        t.elementArena.reset(allocateElementBlock(t.elementArenaSize));
+        if (!t.elementArena)
+            throw std::bad_alloc();
         t.elementArenaUsed = 0;
         t.childSlots.assign(t.elementCount, nullptr);
         t.childSlotsUsed = 0;

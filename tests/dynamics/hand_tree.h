@@ -33,9 +33,8 @@ struct HandTree {
         const Matrix4 I = identityMatrix();
         root.restLocalRotation = root.restModelRotation = root.restLocalRotationInverse =
             root.restModelRotationInverse = I;
-        root.localRotation = root.modelRotation = root.localRotationInverse = root.modelRotationInverse = I;
-        root.restModelTransform = root.restLocalTransform = root.modelTransform = root.localTransform =
-            Translate(0, 0, -1);
+        root.localRotation = I;
+        root.restModelTransform = root.restLocalTransform = root.modelTransform = Translate(0, 0, -1);
         root.restModelTransformInverse = root.restLocalTransformInverse = Translate(0, 0, 1);
         for (Matrix4& m : shiverMatrices)
             m = identityMatrix();

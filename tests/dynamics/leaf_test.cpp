@@ -106,7 +106,7 @@ TEST_F(LeafDynamics, LeafTurnsIntoTheWindInItsParentFrame)
     expectVec(t.leaf1->windVector, 4, 0, 0, 1e-6);
     t.leaf1->step();
     expectVec(t.leaf1->direction, 4 / std::sqrt(17.0), 1 / std::sqrt(17.0), 0);
-    expectMatrix(t.leaf1->modelRotation, t.trunk->modelRotation * t.leaf1->localRotation);
+    expectMatrix(t.leaf1->modelRotation(), t.trunk->modelRotation() * t.leaf1->localRotation);
     // The leaf starts at the trunk's tip: root end (0, 0, 0) + 2 along the trunk.
     EXPECT_TRUE(near(t.leaf1->modelTransform.m[0][3], 0.0, 1e-6));
     EXPECT_TRUE(near(t.leaf1->modelTransform.m[1][3], -1.2, 1e-6));
@@ -187,7 +187,7 @@ TEST_F(LeafDynamics, ShiverRotatesTheLeafInItsOwnFrame)
     t.leaf1->step();
     const Matrix4 expected = RotationZTo(t.leaf1->direction) * rotationX(0.3);
     expectMatrix(t.leaf1->localRotation, expected);
-    expectMatrix(t.leaf1->localRotationInverse, transpose(expected));
+    expectMatrix(t.leaf1->localRotationInverse(), transpose(expected));
     // Shiver off: the table is no longer used.
     shiverApply = 0;
     t.leaf1->step();

@@ -122,7 +122,7 @@ TEST(ElementInitialise, SegmentQuantitiesAndRestFrames)
     expectMatrixNear(branch->restLocalRotationInverse, transpose(branch->restLocalRotation), 0);
     // The current state is the rest state.
     expectMatrixNear(branch->modelTransform, branch->restModelTransform, 0);
-    expectMatrixNear(branch->localTransform, branch->restLocalTransform, 0);
+    expectMatrixNear(branch->localTransform(), branch->restLocalTransform, 0);
     EXPECT_EQ(branch->direction.x, branch->restDirection.x);
 }
 
