@@ -17,6 +17,11 @@ public:
     void step() override;
     void drawGlyphs(int32_t arg) override;
     void resetToRest() override;
+    void computeOwnForces(Vec3 w) override;
+    void stepOwn() override { CLeaf::step(); }
+
+    // The wind force for the wind vector w (model space).
+    void computeWindForce(Vec3 w);
 
     const Matrix4* shiverMatrix = nullptr;  // entry matrixIndex & 15 of CTree::shiverMatrices
 

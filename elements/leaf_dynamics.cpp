@@ -8,9 +8,18 @@
 #include "panel/parameters.h"
 #include "wind/wind.h"
 
-void CLeaf::computeForces()
+// The wind at the leaf's origin.
+static Vec3 sampleWind(CLeaf& l)
 {
-    CLeaf::computeWindForce();
+    const Matrix4& T = l.modelTransform;
+    return l.wind ? l.wind->windAt({float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])}) : Vec3{};
+}
+
+void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind(*this) : Vec3{}); }
+
+void CLeaf::computeOwnForces(Vec3 w)
+{
+    computeWindForce(w);
     CLeaf::computeRestorationForce();
     totalForce = leafWindApply ? windForce : Vec3{};  // nothing integrates it
 }
@@ -18,15 +27,14 @@ void CLeaf::computeForces()
 // Leaf wind force, with w the wind at the leaf's origin in the parent frame:
 //   F_wind = w (windArea / windDivisor) leafWindScale
 // The part along the leaf is kept and there is no length factor.
-void CLeaf::computeWindForce()
+void CLeaf::computeWindForce() { computeWindForce(leafWindApply ? sampleWind(*this) : Vec3{}); }
+
+void CLeaf::computeWindForce(Vec3 w)
 {
     if (!leafWindApply) {
         windForce = {0.0f, 0.0f, 0.0f};  // windVector keeps its last sample
         return;
     }
-    const Vec3 origin = {float(modelTransform.m[0][3]), float(modelTransform.m[1][3]),
-                         float(modelTransform.m[2][3])};
-    const Vec3 w = wind ? wind->windAt(origin) : Vec3{};
     double v[3];
     rotateVectorBack(parent->modelTransform, w.x, w.y, w.z, v);  // P.modelRotationInverse w
     windVector = {float(v[0]), float(v[1]), float(v[2])};

@@ -19,7 +19,11 @@ public:
     void step() override;
     void drawGlyphs(int32_t arg) override;
     void resetToRest() override;
+    void computeOwnForces(Vec3 w) override;
+    void stepOwn() override;
 
+    // The wind force for the wind vector w (model space).
+    void computeWindForce(Vec3 w);
     void computeBackpropForce();
     void computeDampingForce();
 

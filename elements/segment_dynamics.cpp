@@ -34,11 +34,25 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 
 }  // namespace
 
+// The wind at the segment. The wind is uniform: where it is sampled does not
+// change it, so the segment's base point (at hand in modelTransform) stands
+// for its midpoint, which would cost a frame product.
+static Vec3 sampleWind(CSegment& s)
+{
+    const Matrix4& T = s.modelTransform;
+    return s.wind ? s.wind->windAt({float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])}) : Vec3{};
+}
+
 void CSegment::computeForces()
 {
     for (uint32_t i = 0; i < childCount; ++i)
         if (children[i])
             children[i]->computeForces();
+    computeOwnForces(sampleWind(*this));
+}
+
+void CSegment::computeOwnForces(Vec3 w)
+{
     totalForce = {0.0f, 0.0f, 0.0f};
     if (frozen)
         return;  // a frozen segment keeps its last forces
@@ -47,7 +61,7 @@ void CSegment::computeForces()
     // The segment's own operations, called directly (not through the
     // virtual slots: the class is known here).
     if (segmentWindApply) {
-        CSegment::computeWindForce();
+        computeWindForce(w);
         add(windForce);
     }
     if (restorationApply) {
@@ -69,14 +83,10 @@ void CSegment::computeForces()
 // segment and brought into the parent frame:
 //   F_wind = (w - (w.d) d) * (windArea / windDivisor) * (0.5 L segmentWindScale)
 // Only the part of the wind across the segment pushes it.
-void CSegment::computeWindForce()
+void CSegment::computeWindForce() { computeWindForce(sampleWind(*this)); }
+
+void CSegment::computeWindForce(Vec3 w)
 {
-    // The wind is uniform: where it is sampled does not change it, so the
-    // segment's base point (at hand in modelTransform) stands for its
-    // midpoint, which would cost a frame product per segment and step.
-    const Matrix4& T = modelTransform;
-    const Vec3 base = {float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])};
-    const Vec3 w = wind ? wind->windAt(base) : Vec3{};
     // The wind in the parent frame: P.modelRotationInverse w.
     double v[3];
     rotateVectorBack(parent->modelTransform, w.x, w.y, w.z, v);
@@ -188,6 +198,14 @@ void CSegment::computeDampingForce()
 // The velocity is a change of direction per step and is added whole.
 void CSegment::step()
 {
+    stepOwn();
+    for (uint32_t i = 0; i < childCount; ++i)
+        if (children[i])
+            children[i]->step();
+}
+
+void CSegment::stepOwn()
+{
     if (!frozen) {
         // A segment without mass (diameter 0) takes no acceleration.
         const double inverseMass = mass > 0.0 ? 1.0 / mass : 0.0;
@@ -240,8 +258,4 @@ void CSegment::step()
             velocity = {0.0f, 0.0f, 0.0f};
         }
     }
-
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->step();
 }

@@ -24,6 +24,14 @@ public:
     virtual void drawGlyphs(int32_t arg) = 0;
     virtual void resetToRest() = 0;
 
+    // One element's share of a step, without the walk over the children
+    // (CTree::animate runs them over its elements in file order):
+    // computeOwnForces with the wind vector w (model space) sampled once for
+    // the step; stepOwn the integration and frames, the parent's frames
+    // already rebuilt this step.
+    virtual void computeOwnForces(Vec3 w) = 0;
+    virtual void stepOwn() = 0;
+
     // The fields an animation step reads and writes come first and lie
     // together (the forces and the integration, then the six current frames
     // the step rewrites); the load-time fields and the rest frames follow.

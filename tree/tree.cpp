@@ -100,6 +100,7 @@ void CTree::releaseModel()
     elementArena.reset();
     elementArenaSize = elementArenaUsed = 0;
     release(childSlots);
+    release(elementOrder);
     childSlotsUsed = 0;
     if (treeGraphics && treeGraphics->contextCurrent()) {
         treeGraphics->deleteMaterialTextures(*this);

@@ -129,6 +129,9 @@ public:
     std::unique_ptr<std::byte[], FreeBlock> elementArena;
     size_t elementArenaSize = 0, elementArenaUsed = 0;
     std::vector<CTreeElement*> childSlots;
+    // Every element under the root in file order, so a parent before its
+    // children: an animation step runs over it forwards and backwards.
+    std::vector<CTreeElement*> elementOrder;
     size_t childSlotsUsed = 0;
     CTreeElement* rootChild = nullptr;
 };

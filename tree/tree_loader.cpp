@@ -249,6 +249,8 @@ int TreeFileReader::allocate()
             throw std::bad_alloc();
         t.elementArenaUsed = 0;
         t.childSlots.assign(t.elementCount, nullptr);
+        t.elementOrder.clear();
+        t.elementOrder.reserve(t.elementCount);
         t.childSlotsUsed = 0;
         indexUsed.assign(t.matrixCount, 0);
     } catch (const std::bad_alloc&) {
@@ -344,6 +346,7 @@ int TreeFileReader::readElement(char kind, const char* line, const char* end)
         ++t.leafCount;
     }
     P.children[P.attachedCount] = element;
+    t.elementOrder.push_back(element);
     element->modelDirection = Vec3{static_cast<float>(dx), static_cast<float>(dy), static_cast<float>(dz)};
     element->attachPosition = attach;
     element->matrixIndex = index;

@@ -361,4 +361,45 @@ TEST_F(Animation, TreeAnimateRunsTheStepOnTheTrunk)
     tree.animate();  // emptied: nothing again
 }
 
+// The tree's two loops over its elements give, bit for bit, what the walks
+// from the trunk give (forces post-order, steps pre-order), with frozen
+// segments, shiver and every force on, over many steps of a real model.
+TEST_F(Animation, TreeLoopsMatchTheWalksFromTheTrunk)
+{
+    const std::string path = std::string(DOR_SOURCE_DIR) + "/assets/salix_babylonica.tre";
+    CWind wind;
+    CTree loops(&wind), walks(&wind);
+    ASSERT_EQ(loops.load(path.c_str()), 0);
+    ASSERT_EQ(walks.load(path.c_str()), 0);
+    bendEveryNthForward = 2;  // every other depth frozen
+    loops.applyAnimationLod();
+    walks.applyAnimationLod();
+    loops.reset();
+    walks.reset();
+    shiverApply = 1;
+    windVelocity = 12.0f;
+    for (int step = 0; step < 40; ++step) {
+        loops.animate();
+        walks.updateShiver();
+        walks.trunk()->computeForces();
+        walks.trunk()->step();
+    }
+    ASSERT_EQ(loops.elementOrder.size(), walks.elementOrder.size());
+    size_t frozen = 0;
+    for (size_t i = 0; i < loops.elementOrder.size(); ++i) {
+        const CTreeElement& a = *loops.elementOrder[i];
+        const CTreeElement& b = *walks.elementOrder[i];
+        frozen += a.frozen;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c) {
+                ASSERT_EQ(a.modelTransform.m[r][c], b.modelTransform.m[r][c]) << i;
+                ASSERT_EQ(a.localRotation.m[r][c], b.localRotation.m[r][c]) << i;
+            }
+        ASSERT_EQ(a.totalForce.x, b.totalForce.x) << i;
+        ASSERT_EQ(a.windVector.y, b.windVector.y) << i;
+    }
+    EXPECT_GT(frozen, 0u);
+    EXPECT_EQ(loops.matrices, walks.matrices);
+}
+
 }  // namespace
