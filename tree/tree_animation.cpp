@@ -17,6 +17,7 @@
 [[gnu::always_inline]] static inline void prefetchElement(const CTreeElement* e, ptrdiff_t stepBytes)
 {
     const char* p = reinterpret_cast<const char*>(e);
+#pragma GCC unroll 6
     for (int line = 0; line < 6; ++line)
         __builtin_prefetch(p + 64 * line, 1);
     __builtin_prefetch(p + stepBytes - 1, 1);
