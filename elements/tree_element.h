@@ -33,8 +33,9 @@ public:
     virtual void stepOwn() = 0;
 
     // The fields an animation step reads and writes come first and lie
-    // together (the forces and the integration, then the six current frames
-    // the step rewrites); the load-time fields and the rest frames follow.
+    // together (the forces and the integration, then the two current frames
+    // the step rewrites: about six cache lines); the load-time fields and
+    // the rest frames follow.
     CTreeElement* parent = nullptr;   // parent segment; not owned; null for the root
     CWind* wind = nullptr;            // wind source sampled; not owned
     float* modelMatrix = nullptr;     // this element's 16 floats in CTree::matrices
