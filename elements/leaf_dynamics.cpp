@@ -17,7 +17,9 @@ static Vec3 sampleWind(CLeaf& l)
 
 void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind(*this) : Vec3{}); }
 
-void CLeaf::computeOwnForces(Vec3 w)
+// Flattened, as the step's other per-element operations: the helpers it calls
+// are compiled into it.
+[[gnu::flatten]] void CLeaf::computeOwnForces(Vec3 w)
 {
     computeWindForce(w);
     CLeaf::computeRestorationForce();
@@ -56,7 +58,7 @@ void CLeaf::computeRestorationForce()
 // direction := normalise(restDirection + windVector) (the unscaled wind), or
 // the rest direction without leaf wind; then the shiver rotation in the
 // leaf's own frame, and the frames rebuilt on the parent's.
-void CLeaf::step()
+[[gnu::flatten]] void CLeaf::step()
 {
     direction = restDirection;
     if (leafWindApply) {
