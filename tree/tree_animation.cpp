@@ -39,8 +39,8 @@ void CTree::animate()
     // most seven lines in.
     const CTreeElement* first = elementOrder.front();
     const ptrdiff_t stepBytes = reinterpret_cast<const char*>(&first->depth) - reinterpret_cast<const char*>(first);
-    // Sixteen elements ahead, about 2 us of work: a memory round trip under
-    // load, with a margin.
+    // Sixteen elements ahead (about 2 us of work): measured a little faster
+    // than eight, the lead riding out memory latency under contention.
     const size_t n = elementOrder.size(), ahead = 16;
     for (size_t i = n; i-- > 0;) {
         if (i >= ahead)
