@@ -182,7 +182,7 @@ static void setIdentity(float* slot)
 }
 
 // A block of at least size bytes (at least one), freed with std::free. From
-// 8 MiB on (about 5 000 elements, past the caches) it is aligned to and
+// 8 MiB on (about 7 000 elements, past the caches) it is aligned to and
 // rounded up to 2 MiB, and the kernel is asked to back it with huge pages (a
 // hint: where it has none, the block works with ordinary pages); the
 // rounding then wastes at most a fifth of the block.
