@@ -1,5 +1,5 @@
 // PNG writer (see png_writer.h), written from RFC 1950, RFC 1951 and the PNG
-// specification.
+// standard (ISO/IEC 15948).
 #include "tools/grow/png_writer.h"
 
 #include <algorithm>
