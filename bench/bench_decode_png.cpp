@@ -4,13 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <csetjmp>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <png.h>
+#include <zlib.h>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -18,7 +17,7 @@
 
 #include "image/inflate.h"
 #include "image/png_decoder.h"
-#include "png/png_test_files.h"  // libpng's own decoding, shared with the tests
+#include "png/png_test_files.h"  // libpng writing and decoding, shared with the tests
 
 namespace {
 
@@ -69,51 +68,39 @@ void texel(unsigned x, unsigned y, unsigned char rgba[4])
     rgba[3] = valueNoise(x, y, 48, 5) > 0.35 ? 255 : (unsigned char)(255 * valueNoise(x, y, 4, 6));
 }
 
-void appendToBytes(png_structp png, png_bytep data, png_size_t length)
-{
-    Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
+// The image written by libpng with its own defaults: a palette image
+// unfiltered, the others filtered adaptively and compressed with zlib's
+// filtered strategy.
 Bytes writeImage(const TestImage& t)
 {
-    const unsigned w = t.size, h = t.size;
+    PngLayout layout;
+    layout.width = layout.height = t.size;
+    layout.colorType = t.colorType;
+    layout.interlace = t.interlace;
+    layout.filters = t.colorType == 3 ? PNG_FILTER_NONE : PNG_ALL_FILTERS;
+    layout.strategy = t.colorType == 3 ? Z_DEFAULT_STRATEGY : Z_FILTERED;
+    std::vector<unsigned char> palette;
+    if (t.colorType == 3) {
+        layout.paletteSize = 256;
+        for (unsigned i = 0; i < 256; ++i) {  // bark colours by brightness
+            const unsigned char entry[4] = {(unsigned char)(60 + i * 120 / 255), (unsigned char)(40 + i * 90 / 255),
+                                            (unsigned char)(25 + i * 60 / 255), 255};
+            palette.insert(palette.end(), entry, entry + 4);
+        }
+    }
     const unsigned channels = t.colorType == 6 ? 4 : t.colorType == 2 ? 3 : 1;
-    std::vector<Bytes> rows(h, Bytes(size_t(w) * channels));
-    std::vector<png_bytep> rowPointers(h);
-    for (unsigned y = 0; y < h; ++y) {
-        for (unsigned x = 0; x < w; ++x) {
+    std::vector<uint16_t> samples;
+    samples.reserve(size_t(t.size) * t.size * channels);
+    for (unsigned y = 0; y < t.size; ++y)
+        for (unsigned x = 0; x < t.size; ++x) {
             unsigned char p[4];
             texel(x, y, p);
-            unsigned char* d = rows[y].data() + size_t(x) * channels;
             if (channels == 1)
-                d[0] = t.colorType == 3 ? (unsigned char)((p[0] - 60) * 255 / 120) : p[0];
+                samples.push_back(t.colorType == 3 ? (unsigned char)((p[0] - 60) * 255 / 120) : p[0]);
             else
-                std::memcpy(d, p, channels);
+                samples.insert(samples.end(), p, p + channels);
         }
-        rowPointers[y] = rows[y].data();
-    }
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return Bytes();
-    }
-    png_set_write_fn(png, &out, appendToBytes, nullptr);
-    png_set_IHDR(png, info, w, h, 8, t.colorType, t.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> palette(256);
-    if (t.colorType == 3) {
-        for (unsigned i = 0; i < 256; ++i) // bark colours by brightness
-            palette[i] = {png_byte(60 + i * 120 / 255), png_byte(40 + i * 90 / 255), png_byte(25 + i * 60 / 255)};
-        png_set_PLTE(png, info, palette.data(), 256);
-    }
-    png_write_info(png, info);
-    png_write_image(png, rowPointers.data());
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    return writePng(layout, samples, palette);
 }
 
 const Bytes& imageBytes(const TestImage& t)

@@ -90,6 +90,12 @@ std::vector<unsigned char> makePalette(const PngLayout& layout)
 
 Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples)
 {
+    return writePng(layout, samples, makePalette(layout));
+}
+
+Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples,
+               const std::vector<unsigned char>& palette)
+{
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
     png_infop info = png_create_info_struct(png);
@@ -101,7 +107,6 @@ Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples)
     png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType,
                  layout.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    const std::vector<unsigned char> palette = makePalette(layout);
     std::vector<png_color> plte(layout.paletteSize);
     std::vector<png_byte> alphas(layout.paletteSize);
     if (layout.colorType == 3) {

@@ -31,8 +31,11 @@ std::vector<uint16_t> makeSamples(const PngLayout& layout);
 // Palette of layout.paletteSize entries, RGBA (alpha from the tRNS entries).
 std::vector<unsigned char> makePalette(const PngLayout& layout);
 
-// Writes the samples as a PNG file with libpng.
+// Writes the samples as a PNG file with libpng; a palette image takes
+// makePalette's entries, or the given ones (RGBA, layout.paletteSize entries).
 Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples);
+Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples,
+               const std::vector<unsigned char>& palette);
 // Decodes with libpng to 8-bit RGBA (16-bit samples: high-order byte).
 // Returns false if libpng refuses the file.
 bool libpngDecode(const Bytes& png, Bytes& rgba, unsigned& width, unsigned& height);
