@@ -8,14 +8,7 @@
 #include "panel/parameters.h"
 #include "wind/wind.h"
 
-// The wind at the leaf's origin.
-static Vec3 sampleWind(CLeaf& l)
-{
-    const Matrix4& T = l.modelTransform;
-    return l.wind ? l.wind->windAt({float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])}) : Vec3{};
-}
-
-void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind(*this) : Vec3{}); }
+void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind() : Vec3{}); }
 
 // Flattened, as the step's other per-element operations: the helpers it calls
 // are compiled into it.
@@ -29,7 +22,7 @@ void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind(*this)
 // Leaf wind force, with w the wind at the leaf's origin in the parent frame:
 //   F_wind = w (windArea / windDivisor) leafWindScale
 // The part along the leaf is kept and there is no length factor.
-void CLeaf::computeWindForce() { computeWindForce(leafWindApply ? sampleWind(*this) : Vec3{}); }
+void CLeaf::computeWindForce() { computeWindForce(leafWindApply ? sampleWind() : Vec3{}); }
 
 void CLeaf::computeWindForce(Vec3 w)
 {

@@ -34,21 +34,12 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 
 }  // namespace
 
-// The wind at the segment. The wind is uniform: where it is sampled does not
-// change it, so the segment's base point (at hand in modelTransform) stands
-// for its midpoint, which would cost a frame product.
-static Vec3 sampleWind(CSegment& s)
-{
-    const Matrix4& T = s.modelTransform;
-    return s.wind ? s.wind->windAt({float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])}) : Vec3{};
-}
-
 void CSegment::computeForces()
 {
     for (uint32_t i = 0; i < childCount; ++i)
         if (children[i])
             children[i]->computeForces();
-    computeOwnForces(sampleWind(*this));
+    computeOwnForces(sampleWind());
 }
 
 // The per-element operations of the tree's step are flattened: the helpers
@@ -86,7 +77,7 @@ void CSegment::computeForces()
 // segment and brought into the parent frame:
 //   F_wind = (w - (w.d) d) * (windArea / windDivisor) * (0.5 L segmentWindScale)
 // Only the part of the wind across the segment pushes it.
-void CSegment::computeWindForce() { computeWindForce(sampleWind(*this)); }
+void CSegment::computeWindForce() { computeWindForce(sampleWind()); }
 
 void CSegment::computeWindForce(Vec3 w)
 {

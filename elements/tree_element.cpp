@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "wind/wind.h"
+
 // The file direction as a unit vector. A zero or non-finite direction has no
 // meaning; it is read as +Z (the parent's axis direction in model space).
 static Vec3 unitDirection(Vec3 v)
@@ -55,6 +57,12 @@ void CTreeElement::copyRestState()
     restorationForce = Vec3{};
     backpropForce = Vec3{};
     totalForce = Vec3{};
+}
+
+Vec3 CTreeElement::sampleWind() const
+{
+    const Matrix4& T = modelTransform;
+    return wind ? wind->windAt({float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])}) : Vec3{};
 }
 
 Matrix4 CTreeElement::modelRotation() const

@@ -93,6 +93,10 @@ public:
     void propagateFrames();
 
 protected:
+    // The wind at the element's origin (none without a wind source). The
+    // wind is uniform, so for a segment the origin stands for its midpoint,
+    // which would cost a frame product.
+    Vec3 sampleWind() const;
     // Steps shared by both classes' initialise, once the class's own
     // quantities are set: the rest frames from the parent's, then the current
     // state := the rest state.
