@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/startup_core.h"
-#include "app/timer.h"
+#include "shell/startup_core.h"
+#include "shell/timer.h"
 #include "app/viewport.h"
 #include "app/windows.h"
 #include "panel/control_panel.h"

@@ -9,12 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/startup_core.h"
-#include "app/statistics.h"
-#include "app/timer.h"
+#include "shell/startup_core.h"
+#include "shell/statistics.h"
+#include "shell/timer.h"
 #include "app/windows.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/display_options.h"
+#include "render/wind_glyph.h"
 #include "tree/tree.h"
 #include "wind/wind.h"
 
@@ -88,14 +89,14 @@ void display()
     applyLightIntensity();
 
     if (frameByFrameMode == 0 && theTree)
-        theTree->animate();
+        theTree->animate(timeStep);
 
     if (showSceneElements)
         drawGroundSquare();
     if (theTree)
         theTree->draw(0);
     if (treeWind)
-        treeWind->drawGlyph();
+        drawWindGlyph(*treeWind);
 
     updateFpsText();
 

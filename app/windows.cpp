@@ -5,18 +5,19 @@
 #include "app/windows.h"
 
 #include <GL/freeglut.h>
+#include <GL/glx.h>
 
 #include <cstdio>
 
 #include "app/startup.h"
 #include "app/viewport.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/display_options.h"
 
 int controlsWindow = 0;
 int viewportWindow = 0;
-GLXContext viewportContext = nullptr;
-GLXDrawable viewportDC = 0;
+static GLXContext viewportContext = nullptr;  // current right after the viewport was created
+static GLXDrawable viewportDC = 0;            // likewise
 bool bufferObjectsReady = false;
 bool glslReady = false;
 
@@ -44,8 +45,7 @@ void createWindows()
     glutInitWindowPosition(472, 0);
     glutInitWindowSize(800, 800);
     viewportWindow = glutCreateWindow("DOR viewport");
-    viewportContext = glXGetCurrentContext();
-    viewportDC = glXGetCurrentDrawable();
+    captureViewportContext();
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
@@ -54,6 +54,21 @@ void createWindows()
     glutMotionFunc(motion);
     glutCloseFunc(windowClosed);
 }
+
+void captureViewportContext()
+{
+    viewportContext = glXGetCurrentContext();
+    viewportDC = glXGetCurrentDrawable();
+}
+
+bool viewportContextCaptured() { return viewportContext != nullptr; }
+
+bool viewportContextCurrent()
+{
+    return glXGetCurrentContext() == viewportContext && glXGetCurrentDrawable() == viewportDC;
+}
+
+bool glContextCurrent() { return glXGetCurrentContext() != nullptr; }
 
 void checkViewportContext(bool compareDrawable)
 {

@@ -1,103 +1,100 @@
 // Debug glyphs of the elements: the vectors of the dynamics (wind, forces,
 // velocity) as coloured lines starting at the element, and, on request, each
-// segment's local axes. Drawn with lighting off under the tree's placement.
-#include <GL/gl.h>
+// segment's local axes. The lines are handed, in model space, to the drawing
+// table the renderer installs.
+#include <vector>
 
+#include "elements/glyph_drawing.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
+
+const GlyphDrawing* glyphDrawing = nullptr;
 
 namespace {
 
-// Vector v of the parent frame (model axes) as a line from the origin; model
-// (x, y, z) is drawn at (x, z, -y).
-void drawVector(int flag, Vec3 v)
+// A point given in the parent's current frame, in model space.
+Vec3 inParentFrame(const CTreeElement& element, double x, double y, double z)
+{
+    return transformPoint(element.parent->modelTransform, {float(x), float(y), float(z)});
+}
+
+// Vector v of the parent frame as a line from the point `from` (parent frame).
+void drawVector(const CTreeElement& element, int flag, Vec3 from, Vec3 v, float r, float g, float b)
 {
     if (!flag)
         return;
-    glBegin(GL_LINES);
-    glVertex3f(0, 0, 0);
-    glVertex3f(v.x, v.z, -v.y);
-    glEnd();
+    const Vec3 a = inParentFrame(element, from.x, from.y, from.z);
+    const Vec3 tip = inParentFrame(element, double(from.x) + v.x, double(from.y) + v.y, double(from.z) + v.z);
+    glyphDrawing->line(a, tip, r, g, b);
 }
 
-// The element's origin: its attachment point on the parent, in the parent's
-// current frame.
-void placeAtAttachment(const CTreeElement& element)
+// The element's origin in its parent's frame: h = P.length attachPosition up
+// the parent's axis.
+Vec3 attachment(const CTreeElement& element)
 {
-    const CTreeElement& parent = *element.parent;
-    double G[16];
-    toDisplayMatrix(parent.modelTransform, G);
-    double h = parent.length * element.attachPosition;
-    glPushMatrix();
-    glMultMatrixd(G);
-    glTranslated(0.0, h, 0.0);  // h along the parent's Z axis, in display axes
+    return {0.0f, 0.0f, float(element.parent->length * element.attachPosition)};
 }
 
 // The segment's own frame: x red, y green, z blue, each half as long as the
 // segment.
 void drawLocalFrame(const CSegment& segment)
 {
-    double G[16];
-    toDisplayMatrix(segment.modelTransform, G);
-    float a = static_cast<float>(0.5 * segment.length);
-    glPushMatrix();
-    glMultMatrixd(G);
-    glBegin(GL_LINES);
-    glColor3f(1, 0, 0);
-    glVertex3f(0, 0, 0);
-    glVertex3f(a, 0, 0);   // model x
-    glColor3f(0, 1, 0);
-    glVertex3f(0, 0, 0);
-    glVertex3f(0, 0, -a);  // model y
-    glColor3f(0, 0, 1);
-    glVertex3f(0, 0, 0);
-    glVertex3f(0, a, 0);   // model z
-    glEnd();
-    glPopMatrix();
+    const float a = static_cast<float>(0.5 * segment.length);
+    const Matrix4& T = segment.modelTransform;
+    const Vec3 o = transformPoint(T, {0.0f, 0.0f, 0.0f});
+    glyphDrawing->line(o, transformPoint(T, {a, 0.0f, 0.0f}), 1, 0, 0);
+    glyphDrawing->line(o, transformPoint(T, {0.0f, a, 0.0f}), 0, 1, 0);
+    glyphDrawing->line(o, transformPoint(T, {0.0f, 0.0f, a}), 0, 0, 1);
 }
 
 }  // namespace
 
-void CSegment::drawGlyphs(int32_t arg)
+void CSegment::drawOwnGlyphs()
 {
-    if (parent) {
-        placeAtAttachment(*this);
-        // The glyphs of a segment start at its tip.
-        glPushMatrix();
-        glTranslated(length * direction.x, length * direction.z, -length * direction.y);
-        glColor3f(0.6f, 0.6f, 1.0f);
-        drawVector(showWindGlyph, windVector);
-        glColor3f(1, 1, 1);
-        drawVector(showSegmentWindGlyphs, windForce);
-        glColor3f(1, 0.5f, 0);
-        drawVector(showDampingGlyphs, dampingForce);
-        glColor3f(1, 0, 0);
-        drawVector(showRestorationGlyphs, restorationForce);
-        glColor3f(0, 1, 0);
-        drawVector(showVelocity, velocity);
-        glColor3f(0, 0, 0);
-        drawVector(showBackpropGlyphs, backpropForce);
-        glPopMatrix();
-        glPopMatrix();
-        if (showSegmentFrames)
-            drawLocalFrame(*this);
-    }
-    for (uint32_t c = 0; children && c < childCount; ++c)
-        if (children[c])
-            children[c]->drawGlyphs(arg);
+    if (!parent || !glyphDrawing)
+        return;
+    // The glyphs of a segment start at its tip.
+    const Vec3 h = attachment(*this);
+    const float L = float(length);
+    const Vec3 tip = {h.x + L * direction.x, h.y + L * direction.y, h.z + L * direction.z};
+    drawVector(*this, showWindGlyph, tip, windVector, 0.6f, 0.6f, 1.0f);
+    drawVector(*this, showSegmentWindGlyphs, tip, windForce, 1, 1, 1);
+    drawVector(*this, showDampingGlyphs, tip, dampingForce, 1, 0.5f, 0);
+    drawVector(*this, showRestorationGlyphs, tip, restorationForce, 1, 0, 0);
+    drawVector(*this, showVelocity, tip, velocity, 0, 1, 0);
+    drawVector(*this, showBackpropGlyphs, tip, backpropForce, 0, 0, 0);
+    if (showSegmentFrames)
+        drawLocalFrame(*this);
 }
 
-void CLeaf::drawGlyphs(int32_t)
+void CLeaf::drawOwnGlyphs()
 {
-    if (!parent)
+    if (!parent || !glyphDrawing)
         return;
-    placeAtAttachment(*this);
-    glColor3d(0.6, 0.6, 1.0);
-    drawVector(showWindGlyph, windVector);
-    glColor3d(1, 1, 1);
-    drawVector(showLeafWindGlyphs, windForce);
-    glColor3f(1, 0, 0);
-    drawVector(showRestorationGlyphs, restorationForce);
-    glPopMatrix();
+    const Vec3 h = attachment(*this);
+    drawVector(*this, showWindGlyph, h, windVector, 0.6f, 0.6f, 1.0f);
+    drawVector(*this, showLeafWindGlyphs, h, windForce, 1, 1, 1);
+    drawVector(*this, showRestorationGlyphs, h, restorationForce, 1, 0, 0);
 }
+
+// The glyphs of the segment and everything it holds, parents first, walked
+// with a stack of its own: a scanned stem can be many thousands of levels
+// deep.
+void CSegment::drawGlyphs(int32_t)
+{
+    std::vector<CTreeElement*> pending{this};
+    while (!pending.empty()) {
+        CTreeElement* e = pending.back();
+        pending.pop_back();
+        e->drawOwnGlyphs();
+        const CSegment* s = dynamic_cast<const CSegment*>(e);
+        if (!s)
+            continue;  // a leaf
+        for (uint32_t c = s->childCount; c-- > 0;)
+            if (s->children[c])
+                pending.push_back(s->children[c]);
+    }
+}
+
+void CLeaf::drawGlyphs(int32_t) { drawOwnGlyphs(); }

@@ -2,7 +2,7 @@
 // reset. A leaf's motion is in leaf_dynamics.cpp.
 #include "elements/leaf.h"
 
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 
 long CLeaf::createdCount = 0;
 

@@ -11,14 +11,16 @@ public:
     void initialise() override;
     uint32_t computeHeight() override;
     void applyAnimationLod() override;
-    void computeForces() override;
+    void computeForces(const float treeOrigin[3]) override;
     void computeWindForce() override;
     void computeRestorationForce() override;
-    void step() override;
+    void step(float dt) override;
     void drawGlyphs(int32_t arg) override;
     void resetToRest() override;
     void computeOwnForces(Vec3 w) override;
-    void stepOwn() override { CLeaf::step(); }
+    void stepOwn(float dt) override { CLeaf::step(dt); }
+    void drawOwnGlyphs() override;
+    Vec3 sampleWind(const float treeOrigin[3]) const override;
 
     // The wind force for the wind vector w (model space).
     void computeWindForce(Vec3 w);

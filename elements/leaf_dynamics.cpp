@@ -5,10 +5,16 @@
 
 #include "elements/frame_math.h"
 #include "elements/leaf.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "wind/wind.h"
 
-void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind() : Vec3{}); }
+void CLeaf::computeForces(const float treeOrigin[3])
+{
+    computeOwnForces(leafWindApply ? sampleWind(treeOrigin) : Vec3{});
+}
+
+// The wind at the leaf's origin.
+Vec3 CLeaf::sampleWind(const float treeOrigin[3]) const { return windAtLocal({}, treeOrigin); }
 
 // Flattened, as the step's other per-element operations: the helpers it calls
 // are compiled into it.
@@ -22,7 +28,11 @@ void CLeaf::computeForces() { computeOwnForces(leafWindApply ? sampleWind() : Ve
 // Leaf wind force, with w the wind at the leaf's origin in the parent frame:
 //   F_wind = w (windArea / windDivisor) leafWindScale
 // The part along the leaf is kept and there is no length factor.
-void CLeaf::computeWindForce() { computeWindForce(leafWindApply ? sampleWind() : Vec3{}); }
+void CLeaf::computeWindForce()
+{
+    static const float atOrigin[3] = {0.0f, 0.0f, 0.0f};
+    computeWindForce(leafWindApply ? sampleWind(atOrigin) : Vec3{});
+}
 
 void CLeaf::computeWindForce(Vec3 w)
 {
@@ -51,7 +61,8 @@ void CLeaf::computeRestorationForce()
 // direction := normalise(restDirection + windVector) (the unscaled wind), or
 // the rest direction without leaf wind; then the shiver rotation in the
 // leaf's own frame, and the frames rebuilt on the parent's.
-[[gnu::flatten]] void CLeaf::step()
+// (A leaf has no inertia: the step's time does not enter.)
+[[gnu::flatten]] void CLeaf::step(float)
 {
     direction = restDirection;
     if (leafWindApply) {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 
 long CSegment::liveCount = 0;
 

@@ -6,10 +6,9 @@
 // as floats.
 #include <cmath>
 
-#include "app/timer.h"
 #include "elements/frame_math.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "wind/wind.h"
 
 namespace {
@@ -34,12 +33,18 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 
 }  // namespace
 
-void CSegment::computeForces()
+void CSegment::computeForces(const float treeOrigin[3])
 {
     for (uint32_t i = 0; i < childCount; ++i)
         if (children[i])
-            children[i]->computeForces();
-    computeOwnForces(sampleWind());
+            children[i]->computeForces(treeOrigin);
+    computeOwnForces(sampleWind(treeOrigin));
+}
+
+// The wind at the segment's midpoint, half its length up its own axis.
+Vec3 CSegment::sampleWind(const float treeOrigin[3]) const
+{
+    return windAtLocal({0.0f, 0.0f, float(kHalf * length)}, treeOrigin);
 }
 
 // The per-element operations of the tree's step are flattened: the helpers
@@ -77,7 +82,11 @@ void CSegment::computeForces()
 // segment and brought into the parent frame:
 //   F_wind = (w - (w.d) d) * (windArea / windDivisor) * (0.5 L segmentWindScale)
 // Only the part of the wind across the segment pushes it.
-void CSegment::computeWindForce() { computeWindForce(sampleWind()); }
+void CSegment::computeWindForce()
+{
+    static const float atOrigin[3] = {0.0f, 0.0f, 0.0f};
+    computeWindForce(sampleWind(atOrigin));
+}
 
 void CSegment::computeWindForce(Vec3 w)
 {
@@ -188,17 +197,18 @@ void CSegment::computeDampingForce()
 }
 
 // Semi-implicit Euler on the direction: a = F / mass; v += a h with
-// h = min(timeStep, 0.04); |v| <= 1; direction := normalise(direction + v).
-// The velocity is a change of direction per step and is added whole.
-void CSegment::step()
+// h = min(dt, 0.04), dt the step's time in seconds; |v| <= 1;
+// direction := normalise(direction + v). The velocity is a change of
+// direction per step and is added whole.
+void CSegment::step(float dt)
 {
-    stepOwn();
+    stepOwn(dt);
     for (uint32_t i = 0; i < childCount; ++i)
         if (children[i])
-            children[i]->step();
+            children[i]->step(dt);
 }
 
-[[gnu::flatten]] void CSegment::stepOwn()
+[[gnu::flatten]] void CSegment::stepOwn(float dt)
 {
     if (!frozen) {
         // A segment without mass (diameter 0) takes no acceleration.
@@ -206,7 +216,7 @@ void CSegment::step()
         const double ax = totalForce.x * inverseMass, ay = totalForce.y * inverseMass,
                      az = totalForce.z * inverseMass;
         totalForce = {float(ax), float(ay), float(az)};
-        float h = timeStep < kStepCap ? timeStep : kStepCap;
+        float h = dt < kStepCap ? dt : kStepCap;
         if (!(h > 0.0f))
             h = 0.0f;
         Vec3 v = {float(velocity.x + double(totalForce.x) * h), float(velocity.y + double(totalForce.y) * h),

@@ -59,10 +59,12 @@ void CTreeElement::copyRestState()
     totalForce = Vec3{};
 }
 
-Vec3 CTreeElement::sampleWind() const
+Vec3 CTreeElement::windAtLocal(Vec3 p, const float treeOrigin[3]) const
 {
-    const Matrix4& T = modelTransform;
-    return wind ? wind->windAt({float(T.m[0][3]), float(T.m[1][3]), float(T.m[2][3])}) : Vec3{};
+    if (!wind)
+        return {};
+    const Vec3 q = transformPoint(modelTransform, p);
+    return wind->windAt({q.x + treeOrigin[0], q.y + treeOrigin[1], q.z + treeOrigin[2]});
 }
 
 Matrix4 CTreeElement::modelRotation() const

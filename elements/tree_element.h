@@ -17,10 +17,12 @@ public:
     virtual void initialise() = 0;
     virtual uint32_t computeHeight() = 0;
     virtual void applyAnimationLod() = 0;
-    virtual void computeForces() = 0;
+    // computeForces samples the wind at the elements' points shifted by the
+    // tree's 'P' position treeOrigin; step integrates over dt seconds.
+    virtual void computeForces(const float treeOrigin[3]) = 0;
     virtual void computeWindForce() = 0;
     virtual void computeRestorationForce() = 0;
-    virtual void step() = 0;
+    virtual void step(float dt) = 0;
     virtual void drawGlyphs(int32_t arg) = 0;
     virtual void resetToRest() = 0;
 
@@ -30,7 +32,14 @@ public:
     // the step; stepOwn the integration and frames, the parent's frames
     // already rebuilt this step.
     virtual void computeOwnForces(Vec3 w) = 0;
-    virtual void stepOwn() = 0;
+    virtual void stepOwn(float dt) = 0;
+    // The element's own debug glyphs (no walk), through glyphDrawing.
+    virtual void drawOwnGlyphs() = 0;
+    // The wind at the element's sampling point: a segment's midpoint, a
+    // leaf's origin, in model space with the tree's 'P' position
+    // (treeOrigin) added; none without a wind source. From the frames of the
+    // previous step, as every force of a step.
+    virtual Vec3 sampleWind(const float treeOrigin[3]) const = 0;
 
     // The fields an animation step reads and writes come first and lie
     // together (the forces and the integration, then the two current frames
@@ -93,10 +102,9 @@ public:
     void propagateFrames();
 
 protected:
-    // The wind at the element's origin (none without a wind source). The
-    // wind is uniform, so for a segment the origin stands for its midpoint,
-    // which would cost a frame product.
-    Vec3 sampleWind() const;
+    // The wind at the model-space point p of the element's frame (p = 0 its
+    // origin), shifted by the tree's origin.
+    Vec3 windAtLocal(Vec3 p, const float treeOrigin[3]) const;
     // Steps shared by both classes' initialise, once the class's own
     // quantities are set: the rest frames from the parent's, then the current
     // state := the rest state.

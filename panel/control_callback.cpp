@@ -1,21 +1,21 @@
 // controlCallback: the actions of the panel's widgets that do more than write
 // their live parameter, dispatched on the widget's id.
 #include <GL/gl.h>
-#include <GL/glx.h>
 
-#include "app/startup_core.h"
-#include "app/statistics.h"
+#include "shell/startup_core.h"
+#include "shell/statistics.h"
+#include "shell/timer.h"
+#include "app/windows.h"
 #include "app/viewport.h"
 #include "panel/control_panel.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/shader_path.h"
 #include "tree/tree.h"
 
 bool lightIntensitySpinnerEnabled = true;
 
-// GL calls need a current context; without a window (the tests) they are
-// skipped and only the parameters and the panel state change.
-static bool glContextCurrent() { return glXGetCurrentContext() != nullptr; }
+// GL calls need a current context (glContextCurrent); without a window (the
+// tests) they are skipped and only the parameters and the panel state change.
 
 static void reloadTree()
 {
@@ -45,12 +45,12 @@ void controlCallback(int id)
         // The rest pose and one step of animation from it.
         if (theTree) {
             theTree->reset();
-            theTree->animate();
+            theTree->animate(timeStep);
         }
         break;
     case ID_FRAME_STEP:
         if (frameByFrameMode == 1 && theTree)
-            theTree->animate();
+            theTree->animate(timeStep);
         break;
     case ID_RESET_CAMERA:
         resetCamera();

@@ -17,10 +17,10 @@
 #include <imgui_impl_glut.h>
 #include <imgui_impl_opengl2.h>
 
-#include "app/startup_core.h"
+#include "shell/startup_core.h"
 #include "app/viewport.h"
 #include "app/windows.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/shader_path.h"
 #include "wind/wind.h"
 

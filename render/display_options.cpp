@@ -6,7 +6,7 @@
 #include "app/windows.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "app/windows.h"
 #include "elements/tree_element.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/display_options.h"
 #include "render/shader_path.h"
 #include "tree/tree.h"
@@ -116,14 +116,17 @@ void CTree::draw(int arg)
 {
     if (noModel)
         return;
-    // The glyphs stand where the 'P' record puts the tree; model (x, y, z)
-    // is display (x, z, -y).
+    // The glyphs stand where the 'P' record puts the tree. Every element's
+    // own glyphs, in file order (parents first), without a walk down the
+    // hierarchy: a scanned stem can be thousands of levels deep.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glTranslated(position[0], position[2], -position[1]);
+    const Vec3 origin = toDisplay({position[0], position[1], position[2]});
+    glTranslated(origin.x, origin.y, origin.z);
     if (elementCount > 1 && trunk()) {
         glDisable(GL_LIGHTING);
-        trunk()->drawGlyphs(arg);
+        for (CTreeElement* e : elementOrder)
+            e->drawOwnGlyphs();
         glEnable(GL_LIGHTING);
     }
     glPopMatrix();

@@ -1,12 +1,13 @@
-// CWind::drawGlyph: a small sphere at (1, 1, 1) in the scene with a white
-// line along the current wind vector, at its full length.
+// The wind glyph: a small sphere at (1, 1, 1) in the scene with a white line
+// along the current wind vector, at its full length.
 #include <GL/glew.h>  // before any other GL header
 
 #include <GL/freeglut.h>
 
+#include "render/wind_glyph.h"
 #include "wind/wind.h"
 
-void CWind::drawGlyph()
+void drawWindGlyph(const CWind& wind)
 {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -17,10 +18,10 @@ void CWind::drawGlyph()
     glColor3f(1, 1, 1);
     glPushAttrib(GL_LINE_BIT);
     glLineWidth(4.0f);
-    // direction is in the model's axes; (x, y, z) is drawn at (x, z, -y).
+    const Vec3 w = toDisplay(wind.direction);  // the wind is in model axes
     glBegin(GL_LINES);
     glVertex3f(0, 0, 0);
-    glVertex3f(direction.x, direction.z, -direction.y);
+    glVertex3f(w.x, w.y, w.z);
     glEnd();
     glPopAttrib();
     glPopMatrix();

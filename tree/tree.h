@@ -28,7 +28,8 @@ public:
     int loadDataTre(const char* fileName);   // 0 success, 1 error
     void cleanup();
     void printStatistics(const char* fileName);
-    void animate();
+    // One animation step of dt seconds (the viewer passes the frame time).
+    void animate(float dt);
     void reset();
     void applyAnimationLod();
     void updateShiver();

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "elements/tree_element.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 #include "wind/wind.h"
 
@@ -26,15 +26,18 @@
 
 // The walks of the trunk's computeForces (post-order) and step (pre-order),
 // run as two loops over the elements in file order: backwards, every element
-// comes after its children; forwards, after its parent. The wind is uniform
-// and sampled once for the step.
-void CTree::animate()
+// comes after its children; forwards, after its parent. Each element samples
+// the wind at its own point; a uniform wind is sampled once for all (at the
+// trunk's midpoint), which gives the same vector without a frame product
+// and a call per element.
+void CTree::animate(float dt)
 {
     if (noModel || !trunk())
         return;
     if (shiverApply)
         updateShiver();
-    const Vec3 w = wind ? wind->windAt({0.0f, 0.0f, 0.0f}) : Vec3{};
+    const bool uniform = !wind || wind->isUniform();
+    const Vec3 w = uniform ? trunk()->sampleWind(position) : Vec3{};
     // The step fields end where the load-time fields start (at depth), at
     // most seven lines in.
     const CTreeElement* first = elementOrder.front();
@@ -45,12 +48,13 @@ void CTree::animate()
     for (size_t i = n; i-- > 0;) {
         if (i >= ahead)
             prefetchElement(elementOrder[i - ahead], stepBytes);
-        elementOrder[i]->computeOwnForces(w);
+        CTreeElement* e = elementOrder[i];
+        e->computeOwnForces(uniform ? w : e->sampleWind(position));
     }
     for (size_t i = 0; i < n; ++i) {
         if (i + ahead < n)
             prefetchElement(elementOrder[i + ahead], stepBytes);
-        elementOrder[i]->stepOwn();
+        elementOrder[i]->stepOwn(dt);
     }
 }
 

@@ -1,12 +1,12 @@
 // CWind: the uniform wind source. The wind vector is a unit base direction
 // (viewer axes, Y up) turned by the panel's windRotation, brought into the
 // model's axes (Z up) and scaled by windVelocity (model units per second).
-// drawGlyph is defined with the renderer (it calls GL).
+// Its glyph is drawn by the renderer (render/wind_glyph.cpp).
 #include "wind/wind.h"
 
 #include <cmath>
 
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 
 CWind::CWind(const float* d)
 {

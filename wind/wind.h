@@ -14,10 +14,11 @@ public:
     // The wind at a model-space point (the point is not used: the wind is
     // uniform); refreshes direction and returns it.
     Vec3 windAt(Vec3 point);
+    // True while windAt gives the same vector at every point, so that one
+    // sample serves a whole step.
+    bool isUniform() const { return true; }
     // Divisor of every wind force: 1.
     double windDivisor() const { return 1.0; }
-    // A sphere at (1, 1, 1) with a white line along the wind (GL; defined by the renderer).
-    void drawGlyph();
 
     Vec3 direction;      // current wind vector, model axes (Z up)
     Vec3 baseDirection;  // unit base direction, viewer axes (Y up)

@@ -13,7 +13,6 @@
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
-#include <GL/glx.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +26,7 @@
 
 #include <stb_image_write.h>
 
-#include "app/timer.h"
+#include "shell/timer.h"
 #include "app/windows.h"
 #include "render/display_options.h"
 #include "render/shader_path.h"
@@ -155,7 +154,7 @@ PathTimes runPath(CTree& tree, bool shader, double seconds) {
     double start = now();
     while (t.frames < 3 || (now() - start < seconds && t.frames < 1000)) {
         double t0 = now();
-        tree.animate();
+        tree.animate(0.04f);  // a fixed step: the same motion on every run
         double t1 = now();
         if (shader) {
             tree.uploadMatrixTexture();
@@ -191,8 +190,7 @@ int main(int argc, char** argv) {
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(windowSize, windowSize);
     viewportWindow = glutCreateWindow("DOR viewport");
-    viewportContext = glXGetCurrentContext();
-    viewportDC = glXGetCurrentDrawable();
+    captureViewportContext();
     std::printf("Using GL version %s (%s)\n", glGetString(GL_VERSION), glGetString(GL_RENDERER));
     glewInit();
     initOpenGL();
@@ -226,7 +224,6 @@ int main(int argc, char** argv) {
     if (const char* count = std::getenv("DOR_FRAME_BENCH_MODELS"))
         shapes.resize(std::min<std::size_t>(shapes.size(), std::strtoul(count, nullptr, 10)));
     CWind wind;
-    timeStep = 0.04f;  // a fixed animation step: the same motion on every run
     std::vector<std::string> rows;
     for (const ModelShape& shape : shapes) {
         std::string file = writeModel(shape);

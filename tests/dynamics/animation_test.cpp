@@ -6,7 +6,6 @@
 #include <random>
 #include <string>
 
-#include "app/timer.h"
 #include "common/near.h"
 #include "dynamics/hand_tree.h"
 #include "elements/frame_math.h"
@@ -92,7 +91,7 @@ TEST_F(Animation, StepRebuildsFramesOnTheParents)
 {
     Chain t;
     for (int i = 0; i < 5; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     for (const auto& e : t.elements) {
         const CTreeElement& P = *e->parent;
         const double h = float(P.length * e->attachPosition);
@@ -116,11 +115,11 @@ TEST_F(Animation, ResetAndOneStepWithoutForcesGivesTheRestPose)
 {
     Chain t;
     for (int i = 0; i < 30; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     EXPECT_GT(angleBetween(t.branch->direction, t.branch->restDirection), 1e-3);
     t.resetToRest();
     segmentWindApply = restorationApply = backpropApply = dampingApply = leafWindApply = 0;
-    t.animate();
+    t.animate(kFrameTime);
     for (const auto& e : t.elements) {
         SCOPED_TRACE("element " + std::to_string(e->matrixIndex));
         expectSameFrame(e->modelRotation(), e->restModelRotation, 1e-12);
@@ -142,7 +141,7 @@ TEST_F(Animation, FrozenSegmentIsCarriedRigidly)
 {
     Chain t;
     for (int i = 0; i < 10; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     bendMaxReverse = 1;  // only height-1 segments (the twigs) bend
     assertBendMinForward = 1;  // ... and the trunk
     t.root.applyAnimationLod();
@@ -157,7 +156,7 @@ TEST_F(Animation, FrozenSegmentIsCarriedRigidly)
     const Vec3 twigBefore = t.twig->direction;
     windVelocity = 12.0f;
     for (int i = 0; i < 10; ++i) {
-        t.animate();
+        t.animate(kFrameTime);
         EXPECT_EQ(t.branch->totalForce.x, 0.0f);
         EXPECT_EQ(t.branch->windForce.x, wind.x);
         EXPECT_EQ(t.branch->restorationForce.y, restoration.y);
@@ -182,7 +181,7 @@ TEST_F(Animation, LevelOfDetailWindowChoosesTheBendingSegments)
     EXPECT_FALSE(t.side->frozen);
     EXPECT_TRUE(t.twig->frozen);
     for (int i = 0; i < 20; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     EXPECT_EQ(t.trunk->direction.z, t.trunk->restDirection.z);
     EXPECT_EQ(t.twig->direction.x, t.twig->restDirection.x);
     EXPECT_GT(angleBetween(t.branch->direction, t.branch->restDirection), 1e-4);
@@ -196,10 +195,10 @@ TEST_F(Animation, WithoutWindTheRestPoseHolds)
 {
     Chain t;
     windVelocity = 0.0f;
-    t.animate();
+    t.animate(kFrameTime);
     const std::vector<float> first = t.matrices;
     for (int i = 0; i < 500; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     EXPECT_EQ(t.matrices, first);
     for (const auto& e : t.elements)
         EXPECT_LT(angleBetween(e->direction, e->restDirection), 1e-6);
@@ -217,7 +216,7 @@ TEST_F(Animation, SteadyWindBendsToAStillPoseAndTheTreeReturns)
     auto swing = [&](double range[4]) {
         double lo[4] = {1, 1, 1, 1}, hi[4] = {-1, -1, -1, -1};
         for (int i = 0; i < 500; ++i) {
-            t.animate();
+            t.animate(kFrameTime);
             for (int k = 0; k < 4; ++k) {
                 lo[k] = std::fmin(lo[k], segments[k]->direction.x);
                 hi[k] = std::fmax(hi[k], segments[k]->direction.x);
@@ -229,7 +228,7 @@ TEST_F(Animation, SteadyWindBendsToAStillPoseAndTheTreeReturns)
     double early[4], late[4];
     swing(early);
     for (int i = 0; i < 4000; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     swing(late);
     for (int k = 0; k < 4; ++k) {
         EXPECT_LT(late[k], 0.05 * early[k]) << k;
@@ -241,7 +240,7 @@ TEST_F(Animation, SteadyWindBendsToAStillPoseAndTheTreeReturns)
 
     windVelocity = 0.0f;
     for (int i = 0; i < 3000; ++i)
-        t.animate();
+        t.animate(kFrameTime);
     for (const auto& e : t.elements) {
         if (dynamic_cast<CSegment*>(e.get())) {
             EXPECT_LT(angleBetween(e->direction, e->restDirection), 0.01);
@@ -305,7 +304,7 @@ TEST_F(Animation, ExtremeSettingsStayFinite)
         CWind windForShiver;
         CTree shiverTable(&windForShiver);
         for (int i = 0; i < 1500; ++i) {
-            timeStep = (i % 3 == 0) ? 1.0f : (i % 3 == 1 ? 0.0f : 0.04f);
+            const float dt = (i % 3 == 0) ? 1.0f : (i % 3 == 1 ? 0.0f : 0.04f);
             if (i == 750)
                 windVelocity = 0.0f;
             if (shiverApply) {
@@ -313,7 +312,7 @@ TEST_F(Animation, ExtremeSettingsStayFinite)
                 for (int m = 0; m < 16; ++m)
                     h.shiverMatrices[m] = shiverTable.shiverMatrices[m];
             }
-            h.animate();
+            h.animate(dt);
         }
         for (float v : h.matrices)
             ASSERT_TRUE(std::isfinite(v)) << "run " << run;
@@ -337,7 +336,7 @@ TEST_F(Animation, TreeAnimateRunsTheStepOnTheTrunk)
 {
     CWind wind;
     CTree tree(&wind);
-    tree.animate();  // no model: nothing to do, nothing to crash
+    tree.animate(kFrameTime);  // no model: nothing to do, nothing to crash
     EXPECT_TRUE(tree.noModel);
 
     const std::string path = std::string(DOR_BINARY_DIR) + "/dynamics_twig.tre";
@@ -349,16 +348,16 @@ TEST_F(Animation, TreeAnimateRunsTheStepOnTheTrunk)
     tree.reset();
     CTreeElement* trunk = tree.trunk();
     ASSERT_NE(trunk, nullptr);
-    tree.animate();
+    tree.animate(kFrameTime);
     EXPECT_NE(trunk->windForce.x, 0.0f);
     EXPECT_GT(angleBetween(trunk->direction, trunk->restDirection), 0.0);
     expectPublished(*trunk);
     EXPECT_EQ(tree.shiverPhase, 0.0f);  // shiver off: table untouched
     shiverApply = 1;
-    tree.animate();
+    tree.animate(kFrameTime);
     EXPECT_GT(tree.shiverPhase, 0.0f);
     tree.cleanup();
-    tree.animate();  // emptied: nothing again
+    tree.animate(kFrameTime);  // emptied: nothing again
 }
 
 // The tree's two loops over its elements give, bit for bit, what the walks
@@ -379,10 +378,10 @@ TEST_F(Animation, TreeLoopsMatchTheWalksFromTheTrunk)
     shiverApply = 1;
     windVelocity = 12.0f;
     for (int step = 0; step < 40; ++step) {
-        loops.animate();
+        loops.animate(kFrameTime);
         walks.updateShiver();
-        walks.trunk()->computeForces();
-        walks.trunk()->step();
+        walks.trunk()->computeForces(kAtOrigin);
+        walks.trunk()->step(kFrameTime);
     }
     ASSERT_EQ(loops.elementOrder.size(), walks.elementOrder.size());
     size_t frozen = 0;

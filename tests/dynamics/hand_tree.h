@@ -8,11 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "app/timer.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "wind/wind.h"
+
+// The step of the tests: the frame timer's first frame time, seconds.
+inline constexpr float kFrameTime = 0.04f;
+// A tree standing at the model origin (no 'P' offset).
+inline constexpr float kAtOrigin[3] = {0.0f, 0.0f, 0.0f};
 
 struct HandTree {
     CWind wind;
@@ -73,11 +77,12 @@ struct HandTree {
         root.applyAnimationLod();
     }
 
-    // One animation step without shiver refresh, as the tree runs it.
-    void animate()
+    // One animation step of dt seconds without shiver refresh, as the tree
+    // runs it.
+    void animate(float dt = kFrameTime)
     {
-        trunk()->computeForces();
-        trunk()->step();
+        trunk()->computeForces(kAtOrigin);
+        trunk()->step(dt);
     }
 
 private:
@@ -95,14 +100,12 @@ private:
     }
 };
 
-// Tests of the dynamics start and end with the default live parameters and
-// the frame timer's first time step.
+// Tests of the dynamics start and end with the default live parameters.
 class DynamicsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         resetLiveParameters();
-        timeStep = 0.04f;
     }
     void TearDown() override { resetLiveParameters(); }
 };

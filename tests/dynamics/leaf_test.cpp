@@ -2,7 +2,6 @@
 // the turn into the wind, and the shiver table with its phase.
 #include <cmath>
 
-#include "app/timer.h"
 #include "common/near.h"
 #include "dynamics/hand_tree.h"
 #include "elements/frame_math.h"
@@ -53,7 +52,7 @@ TEST_F(LeafDynamics, WindForceIsHandedToTheParent)
     LeafOnTrunk t;
     leafSurface = 1.0f;
     leafWindScale = 0.5f;
-    t.leaf1->computeForces();
+    t.leaf1->computeForces(kAtOrigin);
     expectVec(t.leaf1->windVector, 4, 0, 0);
     expectVec(t.leaf1->windForce, 4.0 * 2.0 * 0.5, 0, 0);  // along-leaf part kept, no length factor
     expectVec(t.leaf1->restorationForce, -4.0, 0, 0);
@@ -69,10 +68,10 @@ TEST_F(LeafDynamics, WithoutPropagationTheLeafTurnsButDoesNotPush)
 {
     LeafOnTrunk t;
     leafWindPropagate = 0;
-    t.leaf1->computeForces();
+    t.leaf1->computeForces(kAtOrigin);
     expectVec(t.leaf1->windForce, 4, 0, 0);
     expectVec(t.leaf1->restorationForce, 0, 0, 0, 0);
-    t.leaf1->step();
+    t.leaf1->step(kFrameTime);
     // normalise((0, 1, 0) + (4, 0, 0)).
     expectVec(t.leaf1->direction, 4 / std::sqrt(17.0), 1 / std::sqrt(17.0), 0);
 }
@@ -80,15 +79,15 @@ TEST_F(LeafDynamics, WithoutPropagationTheLeafTurnsButDoesNotPush)
 TEST_F(LeafDynamics, WithoutLeafWindTheLeafRestsAndKeepsItsLastSample)
 {
     LeafOnTrunk t;
-    t.leaf1->computeForces();
+    t.leaf1->computeForces(kAtOrigin);
     leafWindApply = 0;
     windVelocity = 9.0f;
-    t.leaf1->computeForces();
+    t.leaf1->computeForces(kAtOrigin);
     expectVec(t.leaf1->windVector, 4, 0, 0, 0);  // the last sample stays for the glyph
     expectVec(t.leaf1->windForce, 0, 0, 0, 0);
     expectVec(t.leaf1->restorationForce, 0, 0, 0, 0);
     expectVec(t.leaf1->totalForce, 0, 0, 0, 0);
-    t.leaf1->step();
+    t.leaf1->step(kFrameTime);
     expectVec(t.leaf1->direction, 0, 1, 0, 0);
     expectMatrix(t.leaf1->localRotation, RotationZTo(t.leaf1->restDirection));
 }
@@ -100,11 +99,11 @@ TEST_F(LeafDynamics, LeafTurnsIntoTheWindInItsParentFrame)
     LeafOnTrunk t;
     leafWindScale = 10.0f;  // does not change the turn
     t.trunk->direction = {0.0f, -0.6f, 0.8f};  // trunk leaning: rotation about x
-    t.trunk->step();
-    t.leaf1->computeForces();
+    t.trunk->step(kFrameTime);
+    t.leaf1->computeForces(kAtOrigin);
     // Model wind (4, 0, 0) lies along the trunk's rotation axis: unchanged.
     expectVec(t.leaf1->windVector, 4, 0, 0, 1e-6);
-    t.leaf1->step();
+    t.leaf1->step(kFrameTime);
     expectVec(t.leaf1->direction, 4 / std::sqrt(17.0), 1 / std::sqrt(17.0), 0);
     expectMatrix(t.leaf1->modelRotation(), t.trunk->modelRotation() * t.leaf1->localRotation);
     // The leaf starts at the trunk's tip: root end (0, 0, 0) + 2 along the trunk.
@@ -113,7 +112,7 @@ TEST_F(LeafDynamics, LeafTurnsIntoTheWindInItsParentFrame)
     EXPECT_TRUE(near(t.leaf1->modelTransform.m[2][3], 1.6, 1e-6));
     // A wind that exactly cancels the rest direction leaves the leaf at rest.
     t.leaf1->windVector = {0.0f, -1.0f, 0.0f};
-    t.leaf1->step();
+    t.leaf1->step(kFrameTime);
     expectVec(t.leaf1->direction, 0, 1, 0, 0);
 }
 
@@ -183,14 +182,14 @@ TEST_F(LeafDynamics, ShiverRotatesTheLeafInItsOwnFrame)
     EXPECT_EQ(t.leaf1->shiverMatrix, &t.shiverMatrices[1]);  // 17 & 15
     shiverApply = 1;
     t.shiverMatrices[1] = rotationX(0.3);
-    t.leaf1->computeForces();
-    t.leaf1->step();
+    t.leaf1->computeForces(kAtOrigin);
+    t.leaf1->step(kFrameTime);
     const Matrix4 expected = RotationZTo(t.leaf1->direction) * rotationX(0.3);
     expectMatrix(t.leaf1->localRotation, expected);
     expectMatrix(t.leaf1->localRotationInverse(), transpose(expected));
     // Shiver off: the table is no longer used.
     shiverApply = 0;
-    t.leaf1->step();
+    t.leaf1->step(kFrameTime);
     expectMatrix(t.leaf1->localRotation, RotationZTo(t.leaf1->direction));
 }
 

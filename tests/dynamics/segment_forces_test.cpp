@@ -2,7 +2,6 @@
 // each against values worked out by hand from the force equations.
 #include <cmath>
 
-#include "app/timer.h"
 #include "common/near.h"
 #include "dynamics/hand_tree.h"
 
@@ -192,7 +191,7 @@ TEST_F(SegmentForces, FlagsChooseTheForcesOfTheTotal)
     Twig t;
     t.trunk->direction = {0.6f, 0.0f, 0.8f};
     t.trunk->velocity = {0.0f, 0.1f, 0.0f};
-    t.trunk->computeForces();
+    t.trunk->computeForces(kAtOrigin);
     const Vec3 wind = t.trunk->windForce, rest = t.trunk->restorationForce, back = t.trunk->backpropForce,
                damp = t.trunk->dampingForce;
     expectVec(t.trunk->totalForce, double(wind.x) + rest.x + back.x + damp.x,
@@ -202,7 +201,7 @@ TEST_F(SegmentForces, FlagsChooseTheForcesOfTheTotal)
     dampingApply = 0;
     windVelocity = 1.0f;             // would change the wind force if it were recomputed
     t.trunk->velocity = {0.0f, 0.5f, 0.0f};  // would change the damping force
-    t.trunk->computeForces();
+    t.trunk->computeForces(kAtOrigin);
     expectVec(t.trunk->windForce, wind.x, wind.y, wind.z, 0);
     expectVec(t.trunk->dampingForce, damp.x, damp.y, damp.z, 0);
     const Vec3 rest2 = t.trunk->restorationForce, back2 = t.trunk->backpropForce;
@@ -210,20 +209,19 @@ TEST_F(SegmentForces, FlagsChooseTheForcesOfTheTotal)
               double(rest2.z) + back2.z, 1e-5);
 
     restorationApply = backpropApply = 0;
-    t.trunk->computeForces();
+    t.trunk->computeForces(kAtOrigin);
     expectVec(t.trunk->totalForce, 0, 0, 0, 0);
 }
 
-// a = F / mass; v += a min(timeStep, 0.04); d := normalise(d + v).
+// a = F / mass; v += a min(dt, 0.04); d := normalise(d + v).
 TEST_F(SegmentForces, StepIntegratesWithTheCappedTimeStep)
 {
     for (float dt : {0.01f, 0.1f}) {
         Twig t;
         const double mass = 1.0 * 0.01 * 2.0 * 10000.0;  // density (D/2)^2 L 10^4
         EXPECT_TRUE(near(t.trunk->mass, mass));
-        timeStep = dt;
         t.trunk->totalForce = {20.0f, 0.0f, 10.0f};
-        t.trunk->step();
+        t.trunk->step(dt);
         const double h = dt < 0.04f ? dt : 0.04;
         expectVec(t.trunk->totalForce, 20.0 / mass, 0, 10.0 / mass);
         // v = (0.1 h, 0, 0.05 h), then d = normalise((0, 0, 1) + v).
@@ -241,7 +239,7 @@ TEST_F(SegmentForces, SpeedIsCutBackToOne)
     Twig t;
     t.trunk->velocity = {0.9f, 0.0f, 0.0f};
     t.trunk->totalForce = {float(t.trunk->mass * 10.0 / 0.04), 0.0f, 0.0f};  // a h = 10
-    t.trunk->step();
+    t.trunk->step(kFrameTime);
     EXPECT_TRUE(near(length(t.trunk->velocity), 1.0, kF));
     // normalise((0, 0, 1) + (1, 0, 0)): 45 degrees.
     expectVec(t.trunk->direction, std::sqrt(0.5), 0, std::sqrt(0.5));
@@ -254,7 +252,7 @@ TEST_F(SegmentForces, WithoutForcesTheSpeedIsKept)
     segmentWindApply = restorationApply = backpropApply = dampingApply = 0;
     t.trunk->velocity = {0.05f, 0.0f, 0.0f};
     for (int i = 0; i < 20; ++i) {
-        t.animate();
+        t.animate(kFrameTime);
         EXPECT_TRUE(near(length(t.trunk->velocity), 0.05, 1e-5));
         EXPECT_TRUE(near(dot(t.trunk->velocity, t.trunk->direction), 0.0, 1e-6));
     }
@@ -269,12 +267,12 @@ TEST_F(SegmentForces, VelocityAlongTheDirectionIsDropped)
     Twig t;
     segmentWindApply = restorationApply = backpropApply = dampingApply = 0;
     t.trunk->velocity = {0.0f, 0.0f, 0.5f};
-    t.animate();
+    t.animate(kFrameTime);
     expectVec(t.trunk->direction, 0, 0, 1, 0);
     expectVec(t.trunk->velocity, 0, 0, 0, 0);
     // A velocity that cancels the direction leaves it unchanged.
     t.trunk->velocity = {0.0f, 0.0f, -1.0f};
-    t.animate();
+    t.animate(kFrameTime);
     expectVec(t.trunk->direction, 0, 0, 1, 0);
     expectVec(t.trunk->velocity, 0, 0, 0, 0);
 }

@@ -11,7 +11,7 @@
 #include "common/near.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 
 namespace {

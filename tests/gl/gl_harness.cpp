@@ -14,11 +14,11 @@
 #include <fstream>
 
 #include "app/startup.h"
-#include "app/startup_core.h"
-#include "app/statistics.h"
+#include "shell/startup_core.h"
+#include "shell/statistics.h"
 #include "app/viewport.h"
 #include "app/windows.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 

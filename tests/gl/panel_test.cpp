@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "app/startup_core.h"
+#include "shell/startup_core.h"
 #include "app/viewport.h"
 #include "app/windows.h"
 #include "panel/control_panel.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 
 namespace {

@@ -15,11 +15,12 @@
 #include <sstream>
 #include <string>
 
-#include "app/startup_core.h"
+#include "shell/startup_core.h"
+#include "shell/timer.h"
 #include "app/viewport.h"
 #include "app/windows.h"
 #include "common/near.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/shader_path.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
@@ -280,7 +281,7 @@ TEST_F(ShaderPathTest, UploadWritesTheMatricesIntoTheUsedRowsExactly)
 {
     loadModel(shaderTreePath());
     for (int i = 0; i < 5; ++i)
-        theTree->animate();
+        theTree->animate(timeStep);
     checkViewportContext();
     theTree->uploadMatrixTexture();
     const int w = theTree->matrixTexWidth, h = theTree->matrixTexHeight;
@@ -425,7 +426,7 @@ TEST_F(ShaderPathTest, BothPathsDrawTheSamePicture)
     cameraDistance = 9.0;  // the tree fills the upper part of the viewport
     windVelocity = 40.0f;
     for (int i = 0; i < 40; ++i)
-        theTree->animate();  // a bent pose; frame-by-frame mode keeps it
+        theTree->animate(timeStep);  // a bent pose; frame-by-frame mode keeps it
     PathComparison r = comparePaths();
     EXPECT_TRUE(alike(r, 2000));
     EXPECT_LT(r.silhouette, 800 * 560 / 2) << "not the whole picture";
@@ -590,7 +591,7 @@ TEST_F(ShaderPathTest, ShippedModelsLookAlikeOnBothPaths)
         loadModel(model);  // relative to assets/, the working directory
         showSceneElements = 0;
         for (int i = 0; i < 10; ++i)
-            theTree->animate();
+            theTree->animate(timeStep);
         EXPECT_TRUE(alike(comparePaths(), 20000)) << model;
     }
 }

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "app/startup_core.h"
-#include "app/statistics.h"
-#include "app/timer.h"
+#include "shell/startup_core.h"
+#include "shell/statistics.h"
+#include "shell/timer.h"
 #include "app/viewport.h"
 #include "common/near.h"
 #include "elements/segment.h"
 #include "panel/control_panel.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "render/shader_path.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
@@ -115,7 +115,7 @@ protected:
     void bend(int steps = 20)
     {
         for (int i = 0; i < steps; ++i)
-            theTree->animate();
+            theTree->animate(timeStep);
     }
     static double distance(const std::vector<double>& a, const std::vector<double>& b)
     {
@@ -203,7 +203,7 @@ TEST_F(ControlCallbackTest, ResetTreeLeavesItOneStepFromRest)
     std::vector<double> afterReset = pose();
     // One animation step from the rest pose, computed on the side.
     theTree->reset();
-    theTree->animate();
+    theTree->animate(timeStep);
     EXPECT_EQ(distance(afterReset, pose()), 0.0);
     EXPECT_GT(distance(afterReset, rest), 0.0);  // not exactly at rest
     EXPECT_LT(distance(afterReset, rest), distance(bent, rest));

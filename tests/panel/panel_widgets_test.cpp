@@ -13,7 +13,7 @@
 
 #include "common/near.h"
 #include "panel/control_panel.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree_graphics.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "common/near.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "panel/rotation_widget.h"
 #include "wind/wind.h"
 

@@ -7,9 +7,8 @@
 
 #include <unistd.h>
 
-#include "app/timer.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 
 ScratchDir::ScratchDir()
 {
@@ -61,7 +60,6 @@ static void visit(CTreeElement* e, Sway& sway)
 Sway measureSway(CTree& tree, int steps)
 {
     resetLiveParameters();
-    timeStep = 0.04f;
     tree.reset();
     // The top of the trunk: follow each segment's first child while it is
     // the next segment of the stem (a segment attached at the very end).
@@ -80,7 +78,7 @@ Sway measureSway(CTree& tree, int steps)
     const Vec3 rest = tipOf(top);
     Sway sway;
     for (int i = 0; i < steps; ++i) {
-        tree.animate();
+        tree.animate(0.04f);  // the frame timer's first frame time
         sway.tipTravel = std::fmax(sway.tipTravel, double(length(tipOf(top) - rest)));
         visit(tree.trunk(), sway);
     }

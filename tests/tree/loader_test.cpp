@@ -10,7 +10,7 @@
 #include "common/near.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 #include "tree_files.h"

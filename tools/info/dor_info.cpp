@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/startup_core.h"
-#include "app/statistics.h"
+#include "shell/startup_core.h"
+#include "shell/statistics.h"
 #include "tools/info/pose_summary.h"
 
 static const char* const kUsage = "usage: dor-info [FILE [--steps N [--dt S]]]\n";

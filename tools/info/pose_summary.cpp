@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/timer.h"
 #include "elements/segment.h"
 #include "tree/tree.h"
 
@@ -54,10 +53,8 @@ void printPoseAfterSteps(CTree& tree, long steps, double dt)
         std::printf("no model loaded: nothing to animate\n");
         return;
     }
-    for (long i = 0; i < steps; ++i) {
-        timeStep = float(dt);
-        tree.animate();
-    }
+    for (long i = 0; i < steps; ++i)
+        tree.animate(float(dt));
     PoseWalk walk;
     walk.visit(trunk);
     std::printf("pose after %ld steps of %g s:\n", steps, dt);

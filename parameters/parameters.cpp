@@ -1,5 +1,5 @@
 // Definitions and defaults of the live parameters.
-#include "panel/parameters.h"
+#include "parameters/parameters.h"
 
 #include <cstring>
 

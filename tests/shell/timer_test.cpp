@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/timer.h"
+#include "shell/timer.h"
 #include "common/near.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The overlay's statistics lines: a right-aligned count and its label.
-#include "app/statistics.h"
+#include "shell/statistics.h"
 
 #include <cstdio>
 
-#include "app/startup_core.h"
+#include "shell/startup_core.h"
 #include "tree/tree.h"
 
 char trianglesText[64] = "";

@@ -1,12 +1,12 @@
 // The window-less core of the start-up: the file name from the command line,
 // the wind and the tree, the load, and their release at shutdown.
-#include "app/startup_core.h"
+#include "shell/startup_core.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/statistics.h"
-#include "panel/parameters.h"
+#include "shell/statistics.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
 #include "wind/wind.h"
 

@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/startup_core.h"
-#include "app/statistics.h"
-#include "panel/parameters.h"
+#include "shell/startup_core.h"
+#include "shell/statistics.h"
+#include "parameters/parameters.h"
 #include "tree/tree.h"
-#include "tree_files.h"
+#include "tree/tree_files.h"
 
 static std::string takeCaptured(std::vector<std::string> args)
 {

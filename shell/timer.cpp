@@ -2,7 +2,7 @@
 // from a monotonic high-resolution clock or, failing that, a millisecond
 // clock. The duration is the next animation step's timeStep (seconds); its
 // inverse is the frame rate of the overlay text.
-#include "app/timer.h"
+#include "shell/timer.h"
 
 #include <chrono>
 #include <cmath>
