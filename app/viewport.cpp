@@ -19,10 +19,6 @@
 #include "tree/tree.h"
 #include "wind/wind.h"
 
-double cameraRotX = 0.0;
-double cameraRotY = 0.0;
-double cameraDistance = 16.0;
-double cameraHeight = 5.0;
 float aspectRatio = 0.0f;
 int mouseMode = MOUSE_NONE;
 int lastMouseX = 0, lastMouseY = 0;
@@ -195,8 +191,6 @@ void doNothing(int, int, int, int) {}
 
 void resetCamera()
 {
-    cameraRotX = 0.0;
-    cameraRotY = 0.0;
-    cameraDistance = 16.0;
-    cameraHeight = 5.0;
+    for (const double* camera : {&cameraRotX, &cameraRotY, &cameraDistance, &cameraHeight})
+        resetLiveParameter(*liveParameterAt(camera));
 }

@@ -1,15 +1,15 @@
 // The viewport window's callbacks: the frame loop, the orbiting camera, input.
 #pragma once
 
+#include "parameters/parameters.h"
+
 constexpr int MOUSE_NONE = 1000;
 constexpr int MOUSE_ROTATE = 1001;
 constexpr int MOUSE_ZOOM = 1002;
 constexpr int MOUSE_TRANSLATE = 1003;
 
-extern double cameraRotX;      // 0; accumulated vertical drag (x 0.0174532925 = degrees)
-extern double cameraRotY;      // 0; accumulated horizontal drag
-extern double cameraDistance;  // 16; scene distance from the eye along -z
-extern double cameraHeight;    // 5; the scene is moved down by this
+// The camera (cameraRotX, cameraRotY, cameraDistance, cameraHeight) is among
+// the live parameters (parameters/parameters.h).
 extern float aspectRatio;      // 0 until the first reshape; width / height
 extern int mouseMode;          // MOUSE_NONE
 extern int lastMouseX, lastMouseY;
@@ -25,7 +25,8 @@ void idle();
 void postRedisplay(int, int);
 void doNothing();
 void doNothing(int, int, int, int);
-// "Reset camera": rotations 0, distance 16, height 5.
+// "Reset camera": the camera's four parameters back to their defaults
+// (rotations 0, distance 16, height 5).
 void resetCamera();
 
 // Frames displayed since start (the harness counts frames with it).

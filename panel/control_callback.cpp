@@ -59,7 +59,7 @@ void controlCallback(int id)
         toggleHardwareAcceleration();
         break;
     case ID_RESET_WIND:
-        windVelocity = 4.0f;
+        resetLiveParameter(*liveParameterAt(&windVelocity));
         break;
     case ID_BEND_EVERY_NTH_FORWARD:
     case ID_BEND_EVERY_NTH_REVERSE:

@@ -1,6 +1,11 @@
 // The live parameters: plain globals that the control panel writes and the
 // model, the wind and the drawing read at the moment of use. No copies, no
 // caching: a change takes effect at the next read.
+//
+// Every parameter is described once, in the table below (name, type,
+// default, panel range, unit, meaning): the globals, their initial values,
+// resetLiveParameters, the panel's resets and ranges and the tools'
+// --set NAME=VALUE all come from it.
 #pragma once
 
 #include <cstddef>
@@ -8,68 +13,107 @@
 constexpr std::size_t TREE_FILE_NAME_SIZE = 300;  // treeFileName holds 299 characters + NUL
 extern const char* const DEFAULT_TREE_FILE_NAME;  // "prunus_cerasifera_nigra_reduced32.tre"
 
-// --- file
+// Flags are 32-bit ints holding 0 or 1, counts 32-bit ints, scales 32-bit
+// floats; the camera's state is double.
+#define DOR_PARAMETER_TYPE_Flag int
+#define DOR_PARAMETER_TYPE_Int int
+#define DOR_PARAMETER_TYPE_Float float
+#define DOR_PARAMETER_TYPE_Double double
+
+// The numeric live parameters, one row each:
+//   X(name, type, default, panel minimum, panel maximum, unit, meaning)
+// "units" are the tree file's length units.
+#define DOR_NUMERIC_PARAMETERS(X)                                                                     \
+    /* animation control */                                                                          \
+    X(frameByFrameMode, Flag, 0, 0, 1, "", "animate only on \"Frame step\"")                          \
+    /* wind */                                                                                       \
+    X(showWindGlyph, Flag, 0, 0, 1, "", "draw each element's sampled wind")                           \
+    X(windVelocity, Float, 4.0, 0, 100, "units/s", "wind speed")                                       \
+    /* display options */                                                                            \
+    X(showDiffuseTextures, Flag, 1, 0, 1, "", "texture the mesh")                                     \
+    X(lightingEnabled, Flag, 1, 0, 1, "", "light 0 on (GL_LIGHTING stays on)")                        \
+    X(lightIntensity, Float, 1.0, 0, 100, "", "factor on light 0's colours")                          \
+    X(showLeaves, Flag, 1, 0, 1, "", "draw the leaves' triangles")                                    \
+    X(showSegments, Flag, 1, 0, 1, "", "draw the segments' triangles")                                \
+    X(showFaceNormals, Flag, 0, 0, 1, "", "draw a 0.2 line along each vertex normal")                 \
+    X(showSegmentFrames, Flag, 0, 0, 1, "", "draw each segment's local axes")                         \
+    X(showSceneElements, Flag, 1, 0, 1, "", "draw the ground square")                                 \
+    /* camera control */                                                                             \
+    X(projectionMode, Int, 0, 0, 1, "", "0 perspective, 1 orthographic")                              \
+    X(cameraRotX, Double, 0.0, -1e9, 1e9, "drag", "accumulated vertical drag (x 0.0174532925 = degrees)") \
+    X(cameraRotY, Double, 0.0, -1e9, 1e9, "drag", "accumulated horizontal drag (x 0.0174532925 = degrees)") \
+    X(cameraDistance, Double, 16.0, -1e9, 1e9, "units", "scene distance from the eye along -z")       \
+    X(cameraHeight, Double, 5.0, -1e9, 1e9, "units", "the scene is moved down by this")                \
+    /* bending model: material properties (read when an element is initialised) */                   \
+    X(density, Float, 1.0, 0, 100, "", "factor of a segment's mass")                                  \
+    X(rigidity, Float, 1.0, 0, 100, "", "factor of the restoration force")                            \
+    /* bending model: leaves */                                                                      \
+    X(leafSurface, Float, 1.0, 0, 100, "units^2", "a leaf's wind area, at load")                      \
+    X(leafWindApply, Flag, 1, 0, 1, "", "leaves feel the wind")                                       \
+    X(leafWindScale, Float, 1.0, 0, 100, "", "factor of the leaf wind force")                         \
+    X(leafWindPropagate, Flag, 1, 0, 1, "", "leaves hand their wind force to the parent")             \
+    X(showLeafWindGlyphs, Flag, 0, 0, 1, "", "draw leaf wind forces")                                 \
+    X(shiverApply, Flag, 0, 0, 1, "", "leaves tremble")                                               \
+    X(shiverSpeed, Float, 1.0, 0, 100, "", "factor of the shiver phase speed")                        \
+    X(shiverIntensity, Float, 1.0, 0, 100, "", "factor of the shiver amplitude")                      \
+    /* bending model: segments */                                                                    \
+    X(showVelocity, Flag, 0, 0, 1, "", "draw segment velocities")                                     \
+    X(segmentWindApply, Flag, 1, 0, 1, "", "wind force enters the total")                             \
+    X(segmentWindScale, Float, 1.0, 0, 100, "", "factor of the segment wind force")                   \
+    X(showSegmentWindGlyphs, Flag, 0, 0, 1, "", "draw segment wind forces")                           \
+    X(restorationApply, Flag, 1, 0, 1, "", "restoration force enters the total")                      \
+    X(restorationScale, Float, 1.0, 0, 100, "", "factor of the restoration force")                    \
+    X(showRestorationGlyphs, Flag, 0, 0, 1, "", "draw restoration forces")                            \
+    X(backpropApply, Flag, 1, 0, 1, "", "backpropagated force enters the total")                      \
+    X(backpropScale, Float, 1.0, 0, 100, "", "factor of the backpropagated force")                    \
+    X(showBackpropGlyphs, Flag, 0, 0, 1, "", "draw backpropagated forces")                            \
+    X(dampingApply, Flag, 1, 0, 1, "", "damping force enters the total")                              \
+    X(dampingScale, Float, 4.0, 0, 100, "", "factor of the damping force")                            \
+    X(showDampingGlyphs, Flag, 0, 0, 1, "", "draw damping forces")                                    \
+    /* animation level of detail (depth counts from the root, height from the tips) */               \
+    X(bendMinForward, Int, 0, 0, 200, "levels", "smallest depth that bends")                          \
+    X(bendMaxForward, Int, 200, 0, 200, "levels", "largest depth that bends")                         \
+    X(bendMinReverse, Int, 0, 0, 200, "levels", "smallest height that bends")                         \
+    X(bendMaxReverse, Int, 200, 0, 200, "levels", "largest height that bends")                        \
+    X(bendEveryNthForward, Int, 1, 1, 200, "", "only depths divisible by it bend")                    \
+    X(bendEveryNthReverse, Int, 1, 1, 200, "", "only heights divisible by it bend")                   \
+    X(assertBendMinForward, Int, 0, 0, 200, "levels", "depths up to it always bend")                  \
+    X(assertBendMinReverse, Int, 0, 0, 200, "levels", "heights up to it always bend")
+
+#define DOR_DECLARE_PARAMETER(name, type, ...) extern DOR_PARAMETER_TYPE_##type name;
+DOR_NUMERIC_PARAMETERS(DOR_DECLARE_PARAMETER)
+#undef DOR_DECLARE_PARAMETER
+
+// The two parameters that are not numbers (rows of the table too):
 extern char treeFileName[TREE_FILE_NAME_SIZE];  // default DEFAULT_TREE_FILE_NAME; model file to load
+extern float windRotation[16];  // identity; wind turn, 4x4 read row by row by CWind::update
 
-// --- animation control
-extern int frameByFrameMode;  // 0; flag: animate only on "Frame step"
+enum class ParameterType { Flag, Int, Float, Double, Text, Rotation };
 
-// --- wind
-extern int showWindGlyph;         // 0; flag: draw each element's sampled wind
-extern float windVelocity;        // 4.0; wind speed, model units per second; panel 0..100
-extern float windRotation[16];    // identity; wind turn, 4x4 read row by row by CWind::update
+// One row of the table, with the address of its global.
+struct LiveParameter {
+    const char* name;
+    ParameterType type;
+    void* value;
+    double defaultValue;      // numbers; Text and Rotation have their own
+    double minimum, maximum;  // numbers: the panel's range, also --set's
+    const char* unit;         // "" for flags, factors and counts
+    const char* meaning;
+};
 
-// --- display options
-extern int showDiffuseTextures;   // 1; flag: texture the mesh
-extern int lightingEnabled;       // 1; flag: light 0 on (GL_LIGHTING stays on)
-extern float lightIntensity;      // 1.0; factor on light 0's colours; panel 0..100
-extern int showLeaves;            // 1; flag: draw the leaves' triangles
-extern int showSegments;          // 1; flag: draw the segments' triangles
-extern int showFaceNormals;       // 0; flag: draw a 0.2 line along each vertex normal
-extern int showSegmentFrames;     // 0; flag: draw each segment's local axes
-extern int showSceneElements;     // 1; flag: draw the ground square
+extern const LiveParameter liveParameters[];
+extern const std::size_t liveParameterCount;
 
-// --- camera control
-extern int projectionMode;        // 0; 0 perspective, 1 orthographic
-
-// --- bending model: material properties (read when an element is initialised)
-extern float density;             // 1.0; factor of a segment's mass; panel 0..100
-extern float rigidity;            // 1.0; factor of the restoration force; panel 0..100
-
-// --- bending model: leaves
-extern float leafSurface;         // 1.0; a leaf's wind area, model units^2, at load; panel 0..100
-extern int leafWindApply;         // 1; flag: leaves feel the wind
-extern float leafWindScale;       // 1.0; factor of the leaf wind force; panel 0..100
-extern int leafWindPropagate;     // 1; flag: leaves hand their wind force to the parent
-extern int showLeafWindGlyphs;    // 0; flag: draw leaf wind forces
-extern int shiverApply;           // 0; flag: leaves tremble
-extern float shiverSpeed;         // 1.0; factor of the shiver phase speed; panel 0..100
-extern float shiverIntensity;     // 1.0; factor of the shiver amplitude; panel 0..100
-
-// --- bending model: segments
-extern int showVelocity;          // 0; flag: draw segment velocities
-extern int segmentWindApply;      // 1; flag: wind force enters the total
-extern float segmentWindScale;    // 1.0; factor of the segment wind force; panel 0..100
-extern int showSegmentWindGlyphs; // 0; flag
-extern int restorationApply;      // 1; flag: restoration force enters the total
-extern float restorationScale;    // 1.0; factor of the restoration force; panel 0..100
-extern int showRestorationGlyphs; // 0; flag
-extern int backpropApply;         // 1; flag: backpropagated force enters the total
-extern float backpropScale;       // 1.0; factor of the backpropagated force; panel 0..100
-extern int showBackpropGlyphs;    // 0; flag
-extern int dampingApply;          // 1; flag: damping force enters the total
-extern float dampingScale;        // 4.0; factor of the damping force; panel 0..100
-extern int showDampingGlyphs;     // 0; flag
-
-// --- animation level of detail (depth counts from the root, height from the tips)
-extern int bendMinForward;        // 0; smallest depth that bends; panel 0..200
-extern int bendMaxForward;        // 200; largest depth that bends; panel 0..200
-extern int bendMinReverse;        // 0; smallest height that bends; panel 0..200
-extern int bendMaxReverse;        // 200; largest height that bends; panel 0..200
-extern int bendEveryNthForward;   // 1; only depths divisible by it bend; panel 1..200
-extern int bendEveryNthReverse;   // 1; only heights divisible by it bend; panel 1..200
-extern int assertBendMinForward;  // 0; depths up to it always bend; panel 0..200
-extern int assertBendMinReverse;  // 0; heights up to it always bend; panel 0..200
-
+// The row of the parameter with this name, or null.
+const LiveParameter* findLiveParameter(const char* name);
+// The row of the parameter whose global lies at value, or null.
+const LiveParameter* liveParameterAt(const void* value);
+// Sets the parameter from text: a flag 0 or 1, an integer, a number (all
+// within the range), a file name shorter than TREE_FILE_NAME_SIZE, or a
+// rotation of 16 numbers separated by commas. Returns false, the parameter
+// unchanged, for anything else.
+bool setLiveParameter(const LiveParameter& parameter, const char* text);
+// Puts one parameter back to its default.
+void resetLiveParameter(const LiveParameter& parameter);
 // Puts every live parameter back to its default (tests start from here).
 void resetLiveParameters();
