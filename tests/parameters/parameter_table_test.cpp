@@ -126,8 +126,9 @@ TEST_F(ParameterTable, ResetsRestoreEveryRowsDefault)
     EXPECT_NE(dampingScale, 4.0f);  // one row only
     resetLiveParameters();
     for (size_t i = 0; i < liveParameterCount; ++i) {
-        if (isNumber(liveParameters[i]))
+        if (isNumber(liveParameters[i])) {
             EXPECT_EQ(valueOf(liveParameters[i]), liveParameters[i].defaultValue) << liveParameters[i].name;
+        }
     }
     EXPECT_STREQ(treeFileName, DEFAULT_TREE_FILE_NAME);
     EXPECT_EQ(windRotation[3], 0.0f);
