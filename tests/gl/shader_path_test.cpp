@@ -179,59 +179,6 @@ TEST(ShaderFiles, ReadTextFileGivesTheWholeTextOrNull)
     delete[] vertex;
 }
 
-TEST(MatrixTextureLayout, ExamplesOfTheLayoutRule)
-{
-    struct Case {
-        uint32_t n;
-        int width, height, rows, capacity;
-    };
-    const Case cases[] = {
-        {1, 4, 1, 1, 1},    {2, 4, 2, 2, 2},     {3, 4, 4, 3, 3},        {4, 4, 4, 4, 4},
-        {5, 4, 8, 5, 5},    {8, 4, 8, 8, 8},     {9, 8, 8, 5, 10},       {16, 8, 8, 8, 16},
-        {100, 16, 32, 25, 100}, {1000, 64, 64, 63, 1008},
-    };
-    CTree tree(nullptr);
-    for (const Case& c : cases) {
-        tree.matrixCount = c.n;
-        tree.computeMatrixTextureLayout();
-        EXPECT_EQ(tree.matrixTexWidth, c.width) << "N = " << c.n;
-        EXPECT_EQ(tree.matrixTexHeight, c.height) << "N = " << c.n;
-        EXPECT_EQ(tree.matrixTexRows, c.rows) << "N = " << c.n;
-        EXPECT_EQ(tree.matrixCapacity, c.capacity) << "N = " << c.n;
-        EXPECT_EQ(tree.texelStep, 1.0f / c.width) << "N = " << c.n;
-        // Every row holds whole matrices, the used rows fit into the texture.
-        EXPECT_EQ(tree.matrixTexWidth % 4, 0) << "N = " << c.n;
-        EXPECT_LE(tree.matrixTexRows, tree.matrixTexHeight) << "N = " << c.n;
-    }
-}
-
-TEST(MatrixTextureLayout, WarnsOnlyWhenTheMatricesExceedTheMaximumTextureSize)
-{
-    // A driver whose largest texture is 2048 x 2048 texels. The tree below
-    // is destroyed after the hooks are restored.
-    static TreeGraphics small{};
-    small.contextCurrent = [] { return true; };
-    small.maxTextureSize = [] { return 2048; };
-    const TreeGraphics* installed = treeGraphics;
-    treeGraphics = &small;
-    CTree tree(nullptr);
-    const char* warning = "WARNING: Transformation matrices do not fit into one texture object!\n";
-
-    tree.matrixCount = 1048576;
-    testing::internal::CaptureStdout();
-    tree.computeMatrixTextureLayout();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(tree.matrixTexWidth, 2048);
-    EXPECT_EQ(tree.matrixTexHeight, 2048);
-
-    tree.matrixCount = 1048577;
-    testing::internal::CaptureStdout();
-    tree.computeMatrixTextureLayout();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), warning);
-    EXPECT_GT(tree.matrixTexHeight, 2048) << "the layout goes on unchanged";
-    treeGraphics = installed;
-}
-
 TEST_F(ShaderPathTest, StartsOnTheShaderPathWithTheDeactivateLabel)
 {
     // The start-up linked the program from assets/ and switched the path on.

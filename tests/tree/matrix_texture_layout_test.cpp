@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tree/tree.h"
+#include "tree/tree_graphics.h"
 
 TEST(MatrixTextureLayout, Examples)
 {
@@ -28,4 +29,31 @@ TEST(MatrixTextureLayout, Examples)
         EXPECT_LT(st[0] + 3 * tree.texelStep, 1.0f);
         EXPECT_LT(st[1], 1.0f);
     }
+}
+
+TEST(MatrixTextureLayout, WarnsOnlyWhenTheMatricesExceedTheMaximumTextureSize)
+{
+    // A driver whose largest texture is 2048 x 2048 texels. The tree below
+    // is destroyed after the hooks are restored.
+    static TreeGraphics small{};
+    small.contextCurrent = [] { return true; };
+    small.maxTextureSize = [] { return 2048; };
+    const TreeGraphics* installed = treeGraphics;
+    treeGraphics = &small;
+    CTree tree(nullptr);
+    const char* warning = "WARNING: Transformation matrices do not fit into one texture object!\n";
+
+    tree.matrixCount = 1048576;
+    testing::internal::CaptureStdout();
+    tree.computeMatrixTextureLayout();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(tree.matrixTexWidth, 2048);
+    EXPECT_EQ(tree.matrixTexHeight, 2048);
+
+    tree.matrixCount = 1048577;
+    testing::internal::CaptureStdout();
+    tree.computeMatrixTextureLayout();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), warning);
+    EXPECT_GT(tree.matrixTexHeight, 2048) << "the layout goes on unchanged";
+    treeGraphics = installed;
 }
