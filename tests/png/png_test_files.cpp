@@ -187,39 +187,6 @@ Bytes zlibCompress(const Bytes& raw, int level)
     return out;
 }
 
-void BitWriter::put(unsigned value, unsigned count)
-{
-    for (unsigned i = 0; i < count; ++i, ++bits) {
-        if (bits % 8 == 0)
-            bytes.push_back(0);
-        bytes.back() |= uint8_t(((value >> i) & 1) << (bits % 8));
-    }
-}
-
-void BitWriter::code(unsigned c, unsigned length)
-{
-    for (unsigned i = length; i-- > 0;)
-        put((c >> i) & 1, 1);
-}
-
-void BitWriter::fixedSymbol(unsigned s)
-{
-    if (s < 144)
-        code(0x30 + s, 8);
-    else if (s < 256)
-        code(0x190 + s - 144, 9);
-    else if (s < 280)
-        code(s - 256, 7);
-    else
-        code(0xC0 + s - 280, 8);
-}
-
-void BitWriter::align()
-{
-    while (bits % 8)
-        put(0, 1);
-}
-
 Bytes zlibWrap(const Bytes& deflate, bool trailer)
 {
     Bytes z;

@@ -61,19 +61,8 @@ Bytes simplePng(unsigned width, unsigned height, int bitDepth, int colorType, co
 // zlib's compress2 of raw bytes.
 Bytes zlibCompress(const Bytes& raw, int level = 6);
 
-// Writes DEFLATE bit streams: numbers least-significant bit first, Huffman
-// codes most-significant bit first.
-struct BitWriter
-{
-    Bytes bytes;
-    size_t bits = 0;
-    void put(unsigned value, unsigned count);
-    void code(unsigned code, unsigned length);
-    // A literal or length symbol of the fixed code.
-    void fixedSymbol(unsigned symbol);
-    // Pads with zero bits to a byte boundary.
-    void align();
-};
+// DEFLATE bit streams by hand: the writer's bit writer.
+using BitWriter = DeflateBitWriter;
 // A zlib stream: the 2-byte header 0x78 0x01, the DEFLATE bytes, and the
 // (unchecked) Adler-32 trailer when `trailer`.
 Bytes zlibWrap(const Bytes& deflate, bool trailer = false);

@@ -38,69 +38,59 @@ uint32_t adler32(const uint8_t* data, size_t size, uint32_t adler)
     return (b << 16) | a;
 }
 
-namespace {
-
-// DEFLATE's bit order: data elements least-significant bit first, Huffman
-// codes most-significant bit first.
-class CBitWriter {
-public:
-    explicit CBitWriter(std::vector<uint8_t>& o) : out(o) {}
-
-    void bits(uint32_t value, int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            if (used == 0)
-                out.push_back(0);
-            out.back() |= uint8_t(((value >> i) & 1) << used);
-            used = (used + 1) & 7;
-        }
-    }
-    void code(uint32_t code, int count)
-    {
-        for (int i = count - 1; i >= 0; --i)
-            bits((code >> i) & 1, 1);
-    }
-    void alignToByte() { used = 0; }
-
-private:
-    std::vector<uint8_t>& out;
-    int used = 0;  // bits used in the last byte (0: start a new byte)
-};
-
-// Fixed literal/length code of RFC 1951, 3.2.6.
-void fixedSymbol(CBitWriter& w, int symbol)
+void DeflateBitWriter::put(uint32_t value, int count)
 {
-    if (symbol < 144)
-        w.code(0x30 + symbol, 8);
-    else if (symbol < 256)
-        w.code(0x190 + (symbol - 144), 9);
-    else if (symbol < 280)
-        w.code(symbol - 256, 7);
-    else
-        w.code(0xC0 + (symbol - 280), 8);
+    for (int i = 0; i < count; ++i, ++bits) {
+        if (bits % 8 == 0)
+            bytes.push_back(0);
+        bytes.back() |= uint8_t(((value >> i) & 1) << (bits % 8));
+    }
 }
 
-void writeMatch(CBitWriter& w, int length, int distance)
+void DeflateBitWriter::code(uint32_t c, int length)
+{
+    for (int i = length - 1; i >= 0; --i)
+        put((c >> i) & 1, 1);
+}
+
+// Fixed literal/length code of RFC 1951, 3.2.6.
+void DeflateBitWriter::fixedSymbol(int symbol)
+{
+    if (symbol < 144)
+        code(uint32_t(0x30 + symbol), 8);
+    else if (symbol < 256)
+        code(uint32_t(0x190 + (symbol - 144)), 9);
+    else if (symbol < 280)
+        code(uint32_t(symbol - 256), 7);
+    else
+        code(uint32_t(0xC0 + (symbol - 280)), 8);
+}
+
+void DeflateBitWriter::align() { bits = (bits + 7) / 8 * 8; }
+
+namespace {
+
+void writeMatch(DeflateBitWriter& w, int length, int distance)
 {
     int l = 28;
     while (int(LENGTH_BASE[l]) > length)
         --l;
-    fixedSymbol(w, 257 + l);
-    w.bits(uint32_t(length - int(LENGTH_BASE[l])), LENGTH_EXTRA[l]);
+    w.fixedSymbol(257 + l);
+    w.put(uint32_t(length - int(LENGTH_BASE[l])), LENGTH_EXTRA[l]);
     int d = 29;
     while (int(DISTANCE_BASE[d]) > distance)
         --d;
     w.code(uint32_t(d), 5);
-    w.bits(uint32_t(distance - int(DISTANCE_BASE[d])), DISTANCE_EXTRA[d]);
+    w.put(uint32_t(distance - int(DISTANCE_BASE[d])), DISTANCE_EXTRA[d]);
 }
 
 // One final fixed-Huffman block; greedy LZ77 over a 32 KiB window with hash
 // chains of three-byte prefixes.
 void deflateFixed(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
 {
-    CBitWriter w(out);
-    w.bits(1, 1);  // BFINAL
-    w.bits(1, 2);  // BTYPE 01: fixed Huffman codes
+    DeflateBitWriter w;
+    w.put(1, 1);  // BFINAL
+    w.put(1, 2);  // BTYPE 01: fixed Huffman codes
     const size_t window = 32768, maxChain = 48;
     const int hashBits = 15;
     std::vector<int64_t> head(size_t(1) << hashBits, -1), previous(window, -1);
@@ -147,12 +137,13 @@ void deflateFixed(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
                 insert(i + size_t(k));
             i += size_t(bestLength);
         } else {
-            fixedSymbol(w, data[i]);
+            w.fixedSymbol(data[i]);
             insert(i);
             ++i;
         }
     }
-    fixedSymbol(w, 256);  // end of block
+    w.fixedSymbol(256);  // end of block
+    out.insert(out.end(), w.bytes.begin(), w.bytes.end());
 }
 
 // Stored blocks: byte-aligned LEN, NLEN (little-endian) and the bytes.

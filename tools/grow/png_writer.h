@@ -16,6 +16,19 @@ uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0);
 // Adler-32 of the zlib trailer, continuing `adler` (1 for a new stream).
 uint32_t adler32(const uint8_t* data, size_t size, uint32_t adler = 1);
 
+// DEFLATE bit streams: data elements least-significant bit first, Huffman
+// codes most-significant bit first.
+struct DeflateBitWriter {
+    std::vector<uint8_t> bytes;
+    size_t bits = 0;  // bits written so far
+    void put(uint32_t value, int count);
+    void code(uint32_t code, int length);
+    // A literal or length symbol of the fixed code.
+    void fixedSymbol(int symbol);
+    // Pads with zero bits to a byte boundary.
+    void align();
+};
+
 // A zlib stream holding `data`: one fixed-Huffman block with LZ77 matches
 // when `compress` is set, else stored blocks of at most 65535 bytes.
 std::vector<uint8_t> zlibCompress(const uint8_t* data, size_t size, bool compress = true);
