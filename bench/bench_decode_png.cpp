@@ -1,6 +1,6 @@
 // PNG decoding speed, in MB/s of RGBA output, on texture-like images of
-// 256^2 to 2048^2 written by libpng: the DOR decoder beside libpng and
-// stb_image decoding the same bytes.
+// 256^2 to 2048^2 written by the project's PNG writer with zlib compression:
+// the DOR decoder beside libpng and stb_image decoding the same bytes.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -17,7 +17,7 @@
 
 #include "image/inflate.h"
 #include "image/png_decoder.h"
-#include "png/png_test_files.h"  // libpng writing and decoding, shared with the tests
+#include "png/png_test_files.h"  // writing and libpng decoding, shared with the tests
 
 namespace {
 
@@ -68,9 +68,8 @@ void texel(unsigned x, unsigned y, unsigned char rgba[4])
     rgba[3] = valueNoise(x, y, 48, 5) > 0.35 ? 255 : (unsigned char)(255 * valueNoise(x, y, 4, 6));
 }
 
-// The image written by libpng with its own defaults: a palette image
-// unfiltered, the others filtered adaptively and compressed with zlib's
-// filtered strategy.
+// The image written with libpng's defaults: a palette image unfiltered, the
+// others filtered adaptively and compressed with zlib's filtered strategy.
 Bytes writeImage(const TestImage& t)
 {
     PngLayout layout;

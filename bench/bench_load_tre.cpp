@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <tiny_obj_loader.h>
 
+#include "tools/grow/tre_file.h"
 #include "tree/tree.h"
 
 namespace {
@@ -22,54 +23,85 @@ struct BenchFiles {
     std::string tre, obj;
 };
 
-// A deterministic value in [-10, 10) with six decimals.
+// A deterministic value in [-10, 10).
 double pseudoRandom(uint64_t& state)
 {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
     return static_cast<double>(state >> 11) / 9007199254740992.0 * 20.0 - 10.0;
 }
 
-// Both files once per run, in the temporary folder.
+// The tree model: a trunk carrying segments and leaves, and a file mesh of
+// pseudo-random vertices, normals and texture coordinates.
+TreFile benchModel()
+{
+    TreFile m;
+    m.comments = {"generated for the loader benchmark"};
+    TreMaterial bark;
+    bark.label = "bark";
+    bark.textureFile = "bark.png";
+    m.materials = {bark};
+    TreElement trunk;
+    trunk.length = 2;
+    trunk.diameter = 0.2;
+    trunk.childCount = benchElements - 1;
+    m.elements.push_back(trunk);
+    for (int i = 2; i <= benchElements; ++i) {
+        TreElement e;
+        e.leaf = i % 2 != 0;
+        e.length = 0.5;
+        e.diameter = 0.02;
+        e.direction = e.leaf ? Vec3d{0.2, double(i % 5 - 2), 1} : Vec3d{double(i % 7 - 3), 0.3, 1};
+        e.attach = (i % 10) / 10.0;
+        m.elements.push_back(e);
+    }
+    uint64_t state = 1;
+    m.vertices.resize(benchVertices);
+    for (int i = 0; i < benchVertices; ++i) {
+        const double x = pseudoRandom(state), y = pseudoRandom(state), z = pseudoRandom(state);
+        m.vertices[size_t(i)].position = {x, y, z};
+        m.vertices[size_t(i)].element = i % benchElements;
+    }
+    for (TreVertex& v : m.vertices) {
+        const double x = pseudoRandom(state), y = pseudoRandom(state), z = pseudoRandom(state);
+        v.normal = {x, y, z};
+    }
+    for (TreVertex& v : m.vertices) {
+        const double s = pseudoRandom(state) * 0.05 + 0.5, t = pseudoRandom(state) * 0.05 + 0.5;
+        v.s = s;
+        v.t = t;
+    }
+    for (int i = 0; i < benchTriangles; ++i)
+        m.faces.push_back({uint32_t(i % benchVertices), uint32_t((i * 7 + 1) % benchVertices),
+                           uint32_t((i * 13 + 2) % benchVertices), 0});
+    return m;
+}
+
+// Both files once per run, in the temporary folder: the tree file by the
+// generator's writer, the OBJ file with the numbers as that writer prints
+// them (six significant digits for positions, four for normals, five for
+// texture coordinates).
 const BenchFiles& benchFiles()
 {
     static BenchFiles files = [] {
         const auto dir = std::filesystem::temp_directory_path() / "dor-bench";
         std::filesystem::create_directories(dir);
         BenchFiles f{(dir / "load.tre").string(), (dir / "load.obj").string()};
-        FILE* tre = std::fopen(f.tre.c_str(), "w");
+        const TreFile model = benchModel();
+        std::string error;
+        if (!saveTre(model, f.tre, error))
+            std::fprintf(stderr, "ERROR: %s\n", error.c_str());
         FILE* obj = std::fopen(f.obj.c_str(), "w");
-        std::fprintf(tre, "# generated for the loader benchmark\nP 0 0 0\n");
-        std::fprintf(tre, "M bark\ntex bark.png\na 0.2 0.2 0.2\nb 0.8 0.8 0.8\nc 0 0 0\nd 0 0 0\ne 10\n");
-        std::fprintf(tre, "S 2 0.2 0 0 1 1 %d 1\n", benchElements - 1);
-        for (int i = 2; i <= benchElements; ++i) {
-            if (i % 2 == 0)
-                std::fprintf(tre, "S 0.5 0.02 %d 0.3 1 0.%d 0 %d\n", i % 7 - 3, i % 10, i);
-            else
-                std::fprintf(tre, "L 0.2 %d 1 0.%d %d\n", i % 5 - 2, i % 10, i);
-        }
-        uint64_t state = 1;
-        for (int i = 0; i < benchVertices; ++i) {
-            const double x = pseudoRandom(state), y = pseudoRandom(state), z = pseudoRandom(state);
-            std::fprintf(tre, "V %.6f %.6f %.6f %d\n", x, y, z, i % benchElements);
-            std::fprintf(obj, "v %.6f %.6f %.6f\n", x, y, z);
-        }
-        for (int i = 0; i < benchVertices; ++i) {
-            const double x = pseudoRandom(state), y = pseudoRandom(state), z = pseudoRandom(state);
-            std::fprintf(tre, "N %.6f %.6f %.6f\n", x, y, z);
-            std::fprintf(obj, "vn %.6f %.6f %.6f\n", x, y, z);
-        }
-        for (int i = 0; i < benchVertices; ++i) {
-            const double s = pseudoRandom(state) * 0.05 + 0.5, t = pseudoRandom(state) * 0.05 + 0.5;
-            std::fprintf(tre, "T %.6f %.6f\n", s, t);
-            std::fprintf(obj, "vt %.6f %.6f\n", s, t);
-        }
-        for (int i = 0; i < benchTriangles; ++i) {
-            const int a = i % benchVertices, b = (i * 7 + 1) % benchVertices, c = (i * 13 + 2) % benchVertices;
-            std::fprintf(tre, "F %d %d %d 0\n", a, b, c);
-            std::fprintf(obj, "f %d/%d/%d %d/%d/%d %d/%d/%d\n", a + 1, a + 1, a + 1, b + 1, b + 1,
-                         b + 1, c + 1, c + 1, c + 1);
-        }
-        std::fclose(tre);
+        if (!obj)
+            return f;
+        for (const TreVertex& v : model.vertices)
+            std::fprintf(obj, "v %.6g %.6g %.6g\n", v.position.x, v.position.y, v.position.z);
+        for (const TreVertex& v : model.vertices)
+            std::fprintf(obj, "vn %.4g %.4g %.4g\n", v.normal.x, v.normal.y, v.normal.z);
+        for (const TreVertex& v : model.vertices)
+            std::fprintf(obj, "vt %.5g %.5g\n", v.s, v.t);
+        for (const TreFace& t : model.faces)
+            std::fprintf(obj, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", t.a + 1, t.a + 1, t.a + 1, t.b + 1, t.b + 1,
+                         t.b + 1, t.c + 1, t.c + 1, t.c + 1);
         std::fclose(obj);
         return f;
     }();

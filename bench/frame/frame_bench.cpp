@@ -24,13 +24,13 @@
 #include <string>
 #include <vector>
 
-#include <stb_image_write.h>
-
 #include "shell/timer.h"
 #include "app/windows.h"
 #include "render/display_options.h"
 #include "render/shader_path.h"
 #include "render/tree_graphics_gl.h"
+#include "tools/grow/png_writer.h"
+#include "tools/grow/tre_file.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 #include "wind/wind.h"
@@ -47,9 +47,9 @@ struct ModelShape {
     int leavesPerTip;
 };
 
-struct TreWriter {
-    FILE* file;
-    int nextIndex = 1;
+// The model's elements in pre-order, with the generator's "tre" records.
+struct ModelBuilder {
+    TreFile& model;
     unsigned seed = 12345;
 
     double random01() {
@@ -57,20 +57,28 @@ struct TreWriter {
         return (seed >> 8) / double(1u << 24);
     }
 
-    void segment(const ModelShape& shape, int level, double length, double diameter,
-                 double dx, double dy, double dz, double attach) {
+    void segment(const ModelShape& shape, int level, double length, double diameter, Vec3d direction,
+                 double attach) {
         bool tip = level == shape.levels;
         int children = tip ? shape.leavesPerTip : shape.branches;
-        std::fprintf(file, "S %g %g %g %g %g %g %d %d\n", length, diameter, dx, dy, dz, attach,
-                     children, nextIndex++);
+        TreElement s;
+        s.length = length;
+        s.diameter = diameter;
+        s.direction = direction;
+        s.attach = attach;
+        s.childCount = uint32_t(children);
+        model.elements.push_back(s);
         for (int c = 0; c < children; ++c) {
             double angle = 6.2831853 * (c + random01() * 0.5) / children;
             if (tip) {
-                std::fprintf(file, "L %g %g %g %g %d\n", std::cos(angle), std::sin(angle),
-                             0.3 + random01(), (c + 0.5) / children, nextIndex++);
+                TreElement leaf;
+                leaf.leaf = true;
+                leaf.direction = {std::cos(angle), std::sin(angle), 0.3 + random01()};
+                leaf.attach = (c + 0.5) / children;
+                model.elements.push_back(leaf);
             } else {
-                segment(shape, level + 1, length * 0.72, diameter * 0.6, 0.7 * std::cos(angle),
-                        0.7 * std::sin(angle), 1.0, 1.0);
+                segment(shape, level + 1, length * 0.72, diameter * 0.6,
+                        {0.7 * std::cos(angle), 0.7 * std::sin(angle), 1.0}, 1.0);
             }
         }
     }
@@ -78,16 +86,16 @@ struct TreWriter {
 
 std::string writeModel(const ModelShape& shape) {
     std::string name = std::string(shape.name) + ".tre";
-    FILE* file = std::fopen(name.c_str(), "w");
-    if (!file)
+    TreFile model;
+    model.comments = {std::string("frame benchmark model ") + shape.name};
+    model.materials = barkAndLeafMaterials("bench_bark.png", "bench_leaf.png");
+    ModelBuilder builder{model};
+    builder.segment(shape, 0, 2.0, 0.3, {0, 0, 1}, 1.0);
+    std::string error;
+    if (!saveTre(model, name, error)) {
+        std::printf("ERROR: %s\n", error.c_str());
         return "";
-    std::fprintf(file, "# frame benchmark model %s\nP 0 0 0\n", shape.name);
-    for (const char* texture : {"bench_bark.png", "bench_leaf.png"})
-        std::fprintf(file, "M m\ntex %s\na 0.2 0.2 0.2\nb 0.8 0.8 0.8\nc 0 0 0\nd 0 0 0\ne 10\n",
-                     texture);
-    TreWriter writer{file};
-    writer.segment(shape, 0, 2.0, 0.3, 0, 0, 1, 1.0);
-    std::fclose(file);
+    }
     return name;
 }
 
@@ -104,8 +112,10 @@ void writeTextures() {
             bool inside = std::fabs(u) < 0.45 * std::sin(3.14159 * v);
             l[0] = 40, l[1] = 120 + (y % 16) * 4, l[2] = 30, l[3] = inside ? 255 : 0;
         }
-    stbi_write_png("bench_bark.png", size, size, 4, bark.data(), size * 4);
-    stbi_write_png("bench_leaf.png", size, size, 4, leaf.data(), size * 4);
+    std::string error;
+    if (!savePng("bench_bark.png", size, size, 4, bark, error) ||
+        !savePng("bench_leaf.png", size, size, 4, leaf, error))
+        std::printf("ERROR: %s\n", error.c_str());
 }
 
 void copyFile(const std::string& from, const std::string& to) {

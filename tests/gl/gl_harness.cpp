@@ -5,13 +5,11 @@
 #include <GL/glew.h>  // before any other GL header
 
 #include <GL/freeglut.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "app/startup.h"
 #include "shell/startup_core.h"
@@ -19,6 +17,8 @@
 #include "app/viewport.h"
 #include "app/windows.h"
 #include "parameters/parameters.h"
+#include "tools/grow/png_writer.h"
+#include "tools/grow/tre_file.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 
@@ -64,39 +64,30 @@ void writeSolidPng(const std::string& path, int w, int h, uint8_t r, uint8_t g, 
 void writePng(const std::string& path, int w, int h, const std::vector<uint8_t>& rgba)
 {
     ASSERT_EQ(rgba.size(), size_t(w) * h * 4);
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, file);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < h; ++y)
-        png_write_row(png, &rgba[size_t(y) * w * 4]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
+    std::string error;
+    ASSERT_TRUE(savePng(path, uint32_t(w), uint32_t(h), 4, rgba, error)) << error;
 }
 
 namespace {
 
-// One quad of the test model: four 'V' records at model x from x0 to x1 and
-// z from 1 to 9 (y = 0), bound to element e; its normals face the camera
-// (model -y is display +z).
-void quad(std::ofstream& out, double x0, double x1, int e)
+// One quad of the test model: four vertices at model x from x0 to x1 and
+// z from 1 to 9 (y = 0), bound to element e, with normals facing the camera
+// (model -y is display +z) and t = 0 at the bottom (z = 1), 1 at the top.
+void quad(TreFile& model, double x0, double x1, int e, int material)
 {
-    out << "V " << x0 << " 0 1 " << e << "\n"
-        << "V " << x1 << " 0 1 " << e << "\n"
-        << "V " << x1 << " 0 9 " << e << "\n"
-        << "V " << x0 << " 0 9 " << e << "\n";
-}
-
-void material(std::ofstream& out, const std::string& name, const std::string& texture)
-{
-    out << "M " << name << "\n"
-        << "tex " << texture << "\n"
-        << "a 0.2 0.2 0.2\nb 0.8 0.8 0.8\nc 0 0 0\nd 0 0 0\ne 10\n";
+    const uint32_t first = uint32_t(model.vertices.size());
+    const double corners[4][4] = {{x0, 1, 0, 0}, {x1, 1, 1, 0}, {x1, 9, 1, 1}, {x0, 9, 0, 1}};  // x z s t
+    for (const auto& c : corners) {
+        TreVertex v;
+        v.position = {c[0], 0, c[1]};
+        v.normal = {0, -1, 0};
+        v.s = c[2];
+        v.t = c[3];
+        v.element = e;
+        model.vertices.push_back(v);
+    }
+    model.faces.push_back({first, first + 1, first + 2, material});
+    model.faces.push_back({first, first + 2, first + 3, material});
 }
 
 }  // namespace
@@ -105,19 +96,20 @@ std::string writeTestModel(const std::string& name, const std::string& segmentTe
                            const std::string& leafTexture)
 {
     std::string file = testDir() + "/" + name;
-    std::ofstream out(file);
-    out << "# two quads facing the camera: a segment's and a leaf's\nP 0 0 0\n";
-    material(out, "segment", segmentTexture);
-    material(out, "leaf", leafTexture);
-    out << "S 10 0.5 0 0 1 1 1 1\n"
-        << "L 0 0 1 1 2\n";
-    quad(out, -4, -0.5, 1);
-    quad(out, 0.5, 4, 2);
-    for (int i = 0; i < 8; ++i)
-        out << "N 0 -1 0\n";
-    for (int i = 0; i < 2; ++i)  // t = 0 at the bottom (z = 1), 1 at the top
-        out << "T 0 0\nT 1 0\nT 1 1\nT 0 1\n";
-    out << "F 0 1 2 0\nF 0 2 3 0\nF 4 5 6 1\nF 4 6 7 1\n";
+    TreFile model;
+    model.comments = {"two quads facing the camera: a segment's and a leaf's"};
+    model.materials = barkAndLeafMaterials(segmentTexture, leafTexture);
+    TreElement trunk;
+    trunk.length = 10;
+    trunk.diameter = 0.5;
+    trunk.childCount = 1;
+    TreElement leaf;
+    leaf.leaf = true;
+    model.elements = {trunk, leaf};
+    quad(model, -4, -0.5, 1, 0);
+    quad(model, 0.5, 4, 2, 1);
+    std::string error;
+    EXPECT_TRUE(saveTre(model, file, error)) << error;
     return file;
 }
 

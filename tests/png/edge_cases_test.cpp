@@ -61,7 +61,7 @@ TEST(PngEdgeCases, SplitIdatWithAncillaryAndUnknownChunksBetween)
             zlib.insert(zlib.end(), c.data.begin(), c.data.end());
     const size_t third = zlib.size() / 3;
     const std::vector<Chunk> chunks = {
-        {"IHDR", ihdrData(37, 21, 8, 2)},
+        {"IHDR", ihdrBody(37, 21, 8, 2)},
         {"IDAT", Bytes(zlib.begin(), zlib.begin() + third)},
         {"tEXt", {'a', 0, 'b'}},
         {"IDAT", Bytes(zlib.begin() + third, zlib.begin() + 2 * third)},
@@ -102,7 +102,7 @@ TEST(PngEdgeCases, ShortPaletteTrnsLeavesTheRestOpaque)
 TEST(PngEdgeCases, InterlacedOneByOneIsThePixelOfTheFirstPass)
 {
     // Pass 1 holds the only scanline; the other passes are empty.
-    std::vector<Chunk> chunks = {{"IHDR", ihdrData(1, 1, 8, 6, 1)},
+    std::vector<Chunk> chunks = {{"IHDR", ihdrBody(1, 1, 8, 6, 1)},
                                  {"IDAT", zlibCompress({0, 10, 20, 30, 40})},
                                  {"IEND", {}}};
     EXPECT_EQ(decodeOk(pngFile(chunks)), (Bytes{10, 20, 30, 40}));

@@ -81,33 +81,33 @@ std::vector<ErrorCase> errorCases()
     Bytes notIhdr = valid;
     notIhdr[15] = 'X';
     c.push_back({29, "first chunk not IHDR", notIhdr});
-    c.push_back({30, "no IEND", pngFile({{"IHDR", ihdrData(1, 1, 8, 0)}, {"IDAT", validZlib()}})});
-    c.push_back({31, "colour type 5", withIhdr(ihdrData(1, 1, 8, 5))});
-    c.push_back({32, "compression 1", withIhdr(ihdrData(1, 1, 8, 0, 0, 1))});
-    c.push_back({33, "filter method 1", withIhdr(ihdrData(1, 1, 8, 0, 0, 0, 1))});
-    c.push_back({34, "interlace 2", withIhdr(ihdrData(1, 1, 8, 0, 2))});
-    Bytes longChunk = pngFile({{"IHDR", ihdrData(1, 1, 8, 0)}, {"IDAT", validZlib()}});
+    c.push_back({30, "no IEND", pngFile({{"IHDR", ihdrBody(1, 1, 8, 0)}, {"IDAT", validZlib()}})});
+    c.push_back({31, "colour type 5", withIhdr(ihdrBody(1, 1, 8, 5))});
+    c.push_back({32, "compression 1", withIhdr(ihdrBody(1, 1, 8, 0, 0, 1))});
+    c.push_back({33, "filter method 1", withIhdr(ihdrBody(1, 1, 8, 0, 0, 0, 1))});
+    c.push_back({34, "interlace 2", withIhdr(ihdrBody(1, 1, 8, 0, 2))});
+    Bytes longChunk = pngFile({{"IHDR", ihdrBody(1, 1, 8, 0)}, {"IDAT", validZlib()}});
     longChunk.insert(longChunk.end(), {0, 0, 0, 100, 't', 'E', 'X', 't', 'a', 'b', 'c'});
     c.push_back({35, "chunk longer than the file", longChunk});
     c.push_back({36, "filter type 5", grey1x1(zlibCompress({5, 0}))});
-    c.push_back({37, "grey depth 3", withIhdr(ihdrData(1, 1, 3, 0))});
-    c.push_back({37, "palette depth 16", withIhdr(ihdrData(1, 1, 16, 3))});
-    c.push_back({37, "RGB depth 4", withIhdr(ihdrData(1, 1, 4, 2))});
+    c.push_back({37, "grey depth 3", withIhdr(ihdrBody(1, 1, 3, 0))});
+    c.push_back({37, "palette depth 16", withIhdr(ihdrBody(1, 1, 16, 3))});
+    c.push_back({37, "RGB depth 4", withIhdr(ihdrBody(1, 1, 4, 2))});
 
     // Ancillary chunks and palettes.
-    c.push_back({38, "257 palette entries", withIhdr(ihdrData(1, 1, 8, 3), {{"PLTE", Bytes(771, 9)}})});
+    c.push_back({38, "257 palette entries", withIhdr(ihdrBody(1, 1, 8, 3), {{"PLTE", Bytes(771, 9)}})});
     c.push_back({39, "tRNS longer than the palette",
-                 withIhdr(ihdrData(1, 1, 8, 3), {{"PLTE", Bytes(6, 1)}, {"tRNS", Bytes(3, 0)}})});
-    c.push_back({39, "tRNS before PLTE", withIhdr(ihdrData(1, 1, 8, 3), {{"tRNS", Bytes(1, 0)}})});
-    c.push_back({40, "grey tRNS of 3 bytes", withIhdr(ihdrData(1, 1, 8, 0), {{"tRNS", Bytes(3, 0)}})});
-    c.push_back({41, "RGB tRNS of 2 bytes", withIhdr(ihdrData(1, 1, 8, 2), {{"tRNS", Bytes(2, 0)}})});
-    c.push_back({42, "RGBA tRNS", withIhdr(ihdrData(1, 1, 8, 6), {{"tRNS", Bytes(2, 0)}})});
-    c.push_back({42, "grey-alpha tRNS", withIhdr(ihdrData(1, 1, 8, 4), {{"tRNS", Bytes(2, 0)}})});
-    c.push_back({43, "palette bKGD of 2 bytes", withIhdr(ihdrData(1, 1, 8, 3), {{"bKGD", Bytes(2, 0)}})});
-    c.push_back({44, "grey bKGD of 1 byte", withIhdr(ihdrData(1, 1, 8, 0), {{"bKGD", Bytes(1, 0)}})});
-    c.push_back({44, "grey-alpha bKGD of 6 bytes", withIhdr(ihdrData(1, 1, 8, 4), {{"bKGD", Bytes(6, 0)}})});
-    c.push_back({45, "RGB bKGD of 2 bytes", withIhdr(ihdrData(1, 1, 8, 2), {{"bKGD", Bytes(2, 0)}})});
-    c.push_back({45, "RGBA bKGD of 1 byte", withIhdr(ihdrData(1, 1, 8, 6), {{"bKGD", Bytes(1, 0)}})});
+                 withIhdr(ihdrBody(1, 1, 8, 3), {{"PLTE", Bytes(6, 1)}, {"tRNS", Bytes(3, 0)}})});
+    c.push_back({39, "tRNS before PLTE", withIhdr(ihdrBody(1, 1, 8, 3), {{"tRNS", Bytes(1, 0)}})});
+    c.push_back({40, "grey tRNS of 3 bytes", withIhdr(ihdrBody(1, 1, 8, 0), {{"tRNS", Bytes(3, 0)}})});
+    c.push_back({41, "RGB tRNS of 2 bytes", withIhdr(ihdrBody(1, 1, 8, 2), {{"tRNS", Bytes(2, 0)}})});
+    c.push_back({42, "RGBA tRNS", withIhdr(ihdrBody(1, 1, 8, 6), {{"tRNS", Bytes(2, 0)}})});
+    c.push_back({42, "grey-alpha tRNS", withIhdr(ihdrBody(1, 1, 8, 4), {{"tRNS", Bytes(2, 0)}})});
+    c.push_back({43, "palette bKGD of 2 bytes", withIhdr(ihdrBody(1, 1, 8, 3), {{"bKGD", Bytes(2, 0)}})});
+    c.push_back({44, "grey bKGD of 1 byte", withIhdr(ihdrBody(1, 1, 8, 0), {{"bKGD", Bytes(1, 0)}})});
+    c.push_back({44, "grey-alpha bKGD of 6 bytes", withIhdr(ihdrBody(1, 1, 8, 4), {{"bKGD", Bytes(6, 0)}})});
+    c.push_back({45, "RGB bKGD of 2 bytes", withIhdr(ihdrBody(1, 1, 8, 2), {{"bKGD", Bytes(2, 0)}})});
+    c.push_back({45, "RGBA bKGD of 1 byte", withIhdr(ihdrBody(1, 1, 8, 6), {{"bKGD", Bytes(1, 0)}})});
     c.push_back({46, "8-bit index = entry count",
                  simplePng(1, 1, 8, 3, zlibCompress({0, 2}), {{"PLTE", Bytes(6, 1)}})});
     c.push_back({46, "palette image without PLTE", simplePng(1, 1, 8, 3, zlibCompress({0, 0}))});
@@ -116,7 +116,7 @@ std::vector<ErrorCase> errorCases()
 
     // zlib header.
     c.push_back({53, "IDAT of 1 byte", grey1x1({0x78})});
-    c.push_back({53, "no IDAT", pngFile({{"IHDR", ihdrData(1, 1, 8, 0)}, {"IEND", {}}})});
+    c.push_back({53, "no IDAT", pngFile({{"IHDR", ihdrBody(1, 1, 8, 0)}, {"IEND", {}}})});
     c.push_back({24, "FCHECK", grey1x1({0x78, 0x00, 0x03, 0x00})});
     c.push_back({25, "method 9", grey1x1({0x79, 0x18, 0x03, 0x00})});
     c.push_back({25, "top bit of CMF", grey1x1({0x88, 0x1C, 0x03, 0x00})});
@@ -287,12 +287,12 @@ std::vector<ErrorCase> errorCases()
         w.code(2, 5); // distance 3 with 2 bytes written
         c.push_back({56, "distance one before the start", grey1x1(zlibWrap(padded(w)))});
     }
-    c.push_back({57, "65536 x 65536", withIhdr(ihdrData(65536, 65536, 8, 0))});
-    c.push_back({57, "16385 x 16384", withIhdr(ihdrData(16385, 16384, 1, 0))});
-    c.push_back({57, "4294967295 x 4294967295 RGBA 16", withIhdr(ihdrData(0xFFFFFFFF, 0xFFFFFFFF, 16, 6))});
-    c.push_back({57, "2^28 + 1 wide", withIhdr(ihdrData((1u << 28) + 1, 1, 16, 6, 1))});
-    c.push_back({58, "width 0", withIhdr(ihdrData(0, 5, 8, 0))});
-    c.push_back({58, "height 0", withIhdr(ihdrData(5, 0, 8, 6))});
+    c.push_back({57, "65536 x 65536", withIhdr(ihdrBody(65536, 65536, 8, 0))});
+    c.push_back({57, "16385 x 16384", withIhdr(ihdrBody(16385, 16384, 1, 0))});
+    c.push_back({57, "4294967295 x 4294967295 RGBA 16", withIhdr(ihdrBody(0xFFFFFFFF, 0xFFFFFFFF, 16, 6))});
+    c.push_back({57, "2^28 + 1 wide", withIhdr(ihdrBody((1u << 28) + 1, 1, 16, 6, 1))});
+    c.push_back({58, "width 0", withIhdr(ihdrBody(0, 5, 8, 0))});
+    c.push_back({58, "height 0", withIhdr(ihdrBody(5, 0, 8, 6))});
     return c;
 }
 

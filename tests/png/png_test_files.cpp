@@ -1,19 +1,17 @@
-// Test files for the PNG decoder: libpng writer and reader, hand-made files.
+// Test files for the PNG decoder: images by the project's PNG writer with zlib
+// compression, libpng's reading of them, hand-made files.
 #include "png_test_files.h"
 
+#include <cassert>
 #include <csetjmp>
 #include <cstring>
 
 #include <png.h>
 #include <zlib.h>
 
-namespace {
+#include "tools/grow/png_writer.h"
 
-void appendToBytes(png_structp png, png_bytep data, png_size_t length)
-{
-    Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
+namespace {
 
 struct ReadCursor
 {
@@ -35,14 +33,6 @@ void quietWarning(png_structp, png_const_charp) {}
 unsigned channelsOf(int colorType)
 {
     return colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
-}
-
-void putBigEndian32(Bytes& b, uint32_t v)
-{
-    b.push_back(uint8_t(v >> 24));
-    b.push_back(uint8_t(v >> 16));
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
 }
 
 } // namespace
@@ -96,66 +86,42 @@ Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples)
 Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples,
                const std::vector<unsigned char>& palette)
 {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return Bytes();
-    }
-    png_set_write_fn(png, &out, appendToBytes, nullptr);
-    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType,
-                 layout.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> plte(layout.paletteSize);
-    std::vector<png_byte> alphas(layout.paletteSize);
+    PngImage image;
+    image.width = layout.width;
+    image.height = layout.height;
+    image.colorType = layout.colorType;
+    image.bitDepth = layout.bitDepth;
+    image.interlace = layout.interlace;
+    image.samples = samples;
+    image.filters = (layout.filters >> 3) & 0x1F;  // libpng's mask: PNG_FILTER_NONE is bit 3
     if (layout.colorType == 3) {
-        for (unsigned i = 0; i < layout.paletteSize; ++i) {
-            plte[i] = {palette[4 * i], palette[4 * i + 1], palette[4 * i + 2]};
-            alphas[i] = palette[4 * i + 3];
-        }
-        png_set_PLTE(png, info, plte.data(), int(layout.paletteSize));
-        if (layout.trnsCount >= 0)
-            png_set_tRNS(png, info, alphas.data(), layout.trnsCount, nullptr);
+        for (unsigned i = 0; i < layout.paletteSize; ++i)
+            image.palette.insert(image.palette.end(), {palette[4 * i], palette[4 * i + 1], palette[4 * i + 2]});
+        for (int i = 0; i < layout.trnsCount; ++i)
+            image.transparency.push_back(palette[4 * size_t(i) + 3]);
     } else if (layout.colorKey) {
-        png_color_16 key = {};
-        key.gray = png_uint_16(layout.key[0]);
-        key.red = png_uint_16(layout.key[0]);
-        key.green = png_uint_16(layout.key[1]);
-        key.blue = png_uint_16(layout.key[2]);
-        png_set_tRNS(png, info, nullptr, 0, &key);
+        const int keys = layout.colorType == 2 ? 3 : 1;
+        for (int c = 0; c < keys; ++c)
+            image.transparency.insert(image.transparency.end(),
+                                      {uint8_t(layout.key[c] >> 8), uint8_t(layout.key[c])});
     }
-    png_set_filter(png, 0, layout.filters);
-    png_set_compression_level(png, layout.level);
-    png_set_compression_strategy(png, layout.strategy);
-    png_set_compression_buffer_size(png, layout.idatSize);
-    png_write_info(png, info);
-
-    // Pack the samples: depths below 8 most-significant bit first, 16 big-endian.
-    const unsigned channels = channelsOf(layout.colorType);
-    const size_t rowBytes = (size_t(layout.width) * channels * layout.bitDepth + 7) / 8;
-    std::vector<Bytes> rows(layout.height, Bytes(rowBytes, 0));
-    std::vector<png_bytep> rowPointers(layout.height);
-    for (unsigned y = 0; y < layout.height; ++y) {
-        Bytes& row = rows[y];
-        for (unsigned i = 0; i < layout.width * channels; ++i) {
-            const unsigned v = samples[size_t(y) * layout.width * channels + i];
-            if (layout.bitDepth == 16) {
-                row[2 * i] = uint8_t(v >> 8);
-                row[2 * i + 1] = uint8_t(v);
-            } else if (layout.bitDepth == 8) {
-                row[i] = uint8_t(v);
-            } else {
-                const size_t bit = size_t(i) * layout.bitDepth;
-                row[bit / 8] |= uint8_t(v << (8 - layout.bitDepth - bit % 8));
-            }
-        }
-        rowPointers[y] = row.data();
-    }
-    png_write_image(png, rowPointers.data());
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    const Bytes scanlines = filteredScanlines(image);
+    // zlib at the layout's level and strategy: dynamic, fixed and stored
+    // blocks as a real encoder writes them.
+    z_stream z = {};
+    if (deflateInit2(&z, layout.level, Z_DEFLATED, 15, 8, layout.strategy) != Z_OK)
+        return Bytes();
+    Bytes stream(deflateBound(&z, uLong(scanlines.size())));
+    z.next_in = const_cast<Bytef*>(scanlines.data());
+    z.avail_in = uInt(scanlines.size());
+    z.next_out = stream.data();
+    z.avail_out = uInt(stream.size());
+    const int status = deflate(&z, Z_FINISH);
+    stream.resize(z.total_out);
+    deflateEnd(&z);
+    if (status != Z_STREAM_END)
+        return Bytes();
+    return encodePng(image, stream, layout.idatSize);
 }
 
 bool libpngDecode(const Bytes& file, Bytes& rgba, unsigned& width, unsigned& height)
@@ -189,30 +155,15 @@ bool libpngDecode(const Bytes& file, Bytes& rgba, unsigned& width, unsigned& hei
     return true;
 }
 
-Bytes ihdrData(unsigned width, unsigned height, int bitDepth, int colorType, int interlace,
-               int compression, int filter)
-{
-    Bytes d;
-    putBigEndian32(d, width);
-    putBigEndian32(d, height);
-    d.push_back(uint8_t(bitDepth));
-    d.push_back(uint8_t(colorType));
-    d.push_back(uint8_t(compression));
-    d.push_back(uint8_t(filter));
-    d.push_back(uint8_t(interlace));
-    return d;
-}
-
 Bytes pngFile(const std::vector<Chunk>& chunks, bool badCrc)
 {
-    Bytes f = {137, 80, 78, 71, 13, 10, 26, 10};
+    Bytes f(pngSignature, pngSignature + 8);
     for (const Chunk& c : chunks) {
-        putBigEndian32(f, uint32_t(c.data.size()));
-        const size_t typeAt = f.size();
-        f.insert(f.end(), c.type.begin(), c.type.end());
-        f.insert(f.end(), c.data.begin(), c.data.end());
-        const uint32_t crc = uint32_t(crc32(0, f.data() + typeAt, uInt(f.size() - typeAt)));
-        putBigEndian32(f, badCrc ? ~crc : crc);
+        assert(c.type.size() == 4);
+        appendPngChunk(f, c.type.c_str(), c.data);
+        if (badCrc)
+            for (size_t i = f.size() - 4; i < f.size(); ++i)
+                f[i] = uint8_t(~f[i]);
     }
     return f;
 }
@@ -220,7 +171,7 @@ Bytes pngFile(const std::vector<Chunk>& chunks, bool badCrc)
 Bytes simplePng(unsigned width, unsigned height, int bitDepth, int colorType, const Bytes& zlib,
                 const std::vector<Chunk>& before)
 {
-    std::vector<Chunk> chunks = {{"IHDR", ihdrData(width, height, bitDepth, colorType)}};
+    std::vector<Chunk> chunks = {{"IHDR", ihdrBody(width, height, bitDepth, colorType)}};
     chunks.insert(chunks.end(), before.begin(), before.end());
     chunks.push_back({"IDAT", zlib});
     chunks.push_back({"IEND", {}});
@@ -236,44 +187,15 @@ Bytes zlibCompress(const Bytes& raw, int level)
     return out;
 }
 
-void BitWriter::put(unsigned value, unsigned count)
-{
-    for (unsigned i = 0; i < count; ++i, ++bits) {
-        if (bits % 8 == 0)
-            bytes.push_back(0);
-        bytes.back() |= uint8_t(((value >> i) & 1) << (bits % 8));
-    }
-}
-
-void BitWriter::code(unsigned c, unsigned length)
-{
-    for (unsigned i = length; i-- > 0;)
-        put((c >> i) & 1, 1);
-}
-
-void BitWriter::fixedSymbol(unsigned s)
-{
-    if (s < 144)
-        code(0x30 + s, 8);
-    else if (s < 256)
-        code(0x190 + s - 144, 9);
-    else if (s < 280)
-        code(s - 256, 7);
-    else
-        code(0xC0 + s - 280, 8);
-}
-
-void BitWriter::align()
-{
-    while (bits % 8)
-        put(0, 1);
-}
-
 Bytes zlibWrap(const Bytes& deflate, bool trailer)
 {
-    Bytes z = {0x78, 0x01};
+    Bytes z;
+    z.reserve(deflate.size() + 6);
+    z.push_back(0x78);
+    z.push_back(0x01);
     z.insert(z.end(), deflate.begin(), deflate.end());
     if (trailer)
-        z.insert(z.end(), {0, 0, 0, 1});
+        for (uint8_t b : {0, 0, 0, 1})
+            z.push_back(b);
     return z;
 }

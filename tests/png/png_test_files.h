@@ -1,15 +1,19 @@
-// Test files for the PNG decoder: images written by libpng, libpng's own
-// decoding to RGBA, and hand-made PNG files and DEFLATE bit streams.
+// Test files for the PNG decoder: images written by the project's PNG writer
+// (tools/grow/png_writer.h) with zlib's compression, libpng's own decoding to
+// RGBA as the oracle, and hand-made PNG files and DEFLATE bit streams.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tools/grow/png_writer.h"
+
 using Bytes = std::vector<unsigned char>;
 
-// An image to write with libpng. Samples are per channel, in the range of
-// the bit depth (palette indices for colour type 3).
+// An image to write. Samples are per channel, in the range of the bit depth
+// (palette indices for colour type 3); the compression and filter settings
+// are zlib's and libpng's names for them.
 struct PngLayout
 {
     unsigned width = 1, height = 1;
@@ -31,7 +35,9 @@ std::vector<uint16_t> makeSamples(const PngLayout& layout);
 // Palette of layout.paletteSize entries, RGBA (alpha from the tRNS entries).
 std::vector<unsigned char> makePalette(const PngLayout& layout);
 
-// Writes the samples as a PNG file with libpng; a palette image takes
+// Writes the samples as a PNG file (filters chosen per line among
+// layout.filters, zlib at layout.level and layout.strategy, IDAT chunks of
+// layout.idatSize bytes); a palette image takes
 // makePalette's entries, or the given ones (RGBA, layout.paletteSize entries).
 Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples);
 Bytes writePng(const PngLayout& layout, const std::vector<uint16_t>& samples,
@@ -46,8 +52,7 @@ struct Chunk
     std::string type;
     Bytes data;
 };
-Bytes ihdrData(unsigned width, unsigned height, int bitDepth, int colorType, int interlace = 0,
-               int compression = 0, int filter = 0);
+// IHDR bodies come from the writer's ihdrBody.
 // Signature followed by the chunks, each with a correct CRC unless badCrc.
 Bytes pngFile(const std::vector<Chunk>& chunks, bool badCrc = false);
 // A file of IHDR, the chunks `before`, one IDAT with `zlib`, then IEND.
@@ -56,19 +61,8 @@ Bytes simplePng(unsigned width, unsigned height, int bitDepth, int colorType, co
 // zlib's compress2 of raw bytes.
 Bytes zlibCompress(const Bytes& raw, int level = 6);
 
-// Writes DEFLATE bit streams: numbers least-significant bit first, Huffman
-// codes most-significant bit first.
-struct BitWriter
-{
-    Bytes bytes;
-    size_t bits = 0;
-    void put(unsigned value, unsigned count);
-    void code(unsigned code, unsigned length);
-    // A literal or length symbol of the fixed code.
-    void fixedSymbol(unsigned symbol);
-    // Pads with zero bits to a byte boundary.
-    void align();
-};
+// DEFLATE bit streams by hand: the writer's bit writer.
+using BitWriter = DeflateBitWriter;
 // A zlib stream: the 2-byte header 0x78 0x01, the DEFLATE bytes, and the
 // (unchecked) Adler-32 trailer when `trailer`.
 Bytes zlibWrap(const Bytes& deflate, bool trailer = false);

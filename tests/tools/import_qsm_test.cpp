@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include "common/near.h"
@@ -236,4 +238,102 @@ TEST(ImportQsm, FailureLeavesNoOutput)
         ++files;
     }
     EXPECT_EQ(files, 3u);  // bad.txt, old.tre, good.txt
+}
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string output;
+};
+
+// dor-import-qsm with `arguments`, its standard output and exit status.
+ToolRun importTool(const std::string& arguments)
+{
+    ToolRun run;
+    std::FILE* pipe = popen((std::string("'") + DOR_IMPORT_QSM + "' " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        run.output += buffer;
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// A TreeQSM row: radius, length, start, axis, parent row (1-based, 0 none).
+std::string qsmRow(const std::string& radius, const std::string& length, const std::string& start,
+                   const std::string& axis, int parent)
+{
+    auto tabs = [](std::string s) {
+        for (char& c : s)
+            if (c == ' ')
+                c = '\t';
+        return s;
+    };
+    return radius + "\t" + length + "\t" + tabs(start) + "\t" + tabs(axis) + "\t" + std::to_string(parent) +
+           "\t0\t0\t" + radius + "\t1\t0\t1\n";
+}
+
+}  // namespace
+
+// Values that overflow, or that would make the written model overflow, are
+// refused with the row's line; nothing is written.
+TEST(ImportQsm, RefusesValuesBeyondTheLimits)
+{
+    ScratchDir dir;
+    const std::string trunk = qsmRow("0.2", "2", "0 0 0", "0 0 1", 0);
+    const std::string sfHeader = "ID,parentID,startX,startY,startZ,endX,endY,endZ,radius,length\n";
+    const std::string sfRoot = "0,-1,0,0,0,0,0,2,0.2,2\n";
+    struct Case {
+        const char* name;
+        std::string text, expected;
+    };
+    const Case cases[] = {
+        {"radius.txt", trunk + qsmRow("1e15", "1", "0 0 1", "1 0 0", 1), "line 2: radius and length must lie within"},
+        {"length.txt", trunk + qsmRow("0.1", "1e300", "0 0 1", "1 0 0", 1), "line 2: radius and length must lie"},
+        {"twig.txt", trunk + qsmRow("1e-9", "1", "0 0 1", "1 0 0", 1), "line 2: radius and length must lie"},
+        {"start.txt", trunk + qsmRow("0.1", "1", "1e308 -1e308 1", "1 0 0", 1), "line 2: coordinate 1e+308"},
+        {"axis.txt", trunk + qsmRow("0.1", "1", "0 0 1", "1e308 1e308 0", 1), "line 2: coordinate 1e+308"},
+        {"flat.txt", qsmRow("0.2", "2", "0 0 0", "1 0 1e-12", 0), "line 1: at 4e+12 model units per metre"},
+        {"end.csv", sfHeader + sfRoot + "1,0,0,0,1,1e308,0,1,0.05,1\n", "line 3: coordinate 1e+308"},
+        {"huge.csv", sfHeader + sfRoot + "1,0,0,0,1,1,0,1,1e200,1\n", "line 3: radius and length must lie"},
+    };
+    for (const Case& c : cases) {
+        writeText(dir.file(c.name), c.text);
+        const ToolRun run = importTool("'" + dir.file(c.name) + "' -o '" + dir.file("out.tre") + "'");
+        EXPECT_EQ(run.status, 1) << c.name << ": " << run.output;
+        EXPECT_EQ(run.output.rfind("ERROR: " + dir.file(c.name) + ": " + c.expected, 0), 0u)
+            << c.name << ": " << run.output;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.tre"))) << c.name;
+    }
+}
+
+// Inputs at the limits give files that load and animate with finite frames:
+// a trunk of the largest size far out in a projected frame, a twig of the
+// smallest size, an axis of tiny or large components.
+TEST(ImportQsm, InputsAtTheLimitsLoad)
+{
+    ScratchDir dir;
+    const std::string far = "99999990 -99999990 1000";  // start of the trunk, metres
+    const std::string trunk = qsmRow("0.5", "10000", far, "0 0 1", 0);
+    const std::string text = trunk + qsmRow("1e-06", "1e-06", "99999990 -99999990 6000", "1e-11 0 1e-11", 1) +
+                             qsmRow("100", "10000", "99999990 -99999990 10999", "1e8 -1e8 1e8", 1) +
+                             qsmRow("0.01", "1", "1e8 -1e8 1e8", "0 1 0", 1);
+    writeText(dir.file("limits.txt"), text);
+    const std::string sf = "ID,parentID,startX,startY,startZ,endX,endY,endZ,radius,length\n"
+                           "0,-1,-1e8,1e8,0,-1e8,1e8,10000,10000,10000\n"
+                           "1,0,-1e8,1e8,5000,-99999999.999999,1e8,5000,1e-6,1e-6\n";
+    writeText(dir.file("limits.csv"), sf);
+    for (const char* input : {"limits.txt", "limits.csv"})
+        for (const char* height : {"0", "8", "10000"}) {
+            const std::string what = std::string(input) + " --height " + height;
+            const ToolRun run = importTool("--mesh --height " + std::string(height) + " '" + dir.file(input) +
+                                       "' -o '" + dir.file("out.tre") + "'");
+            ASSERT_EQ(run.status, 0) << what << ": " << run.output;
+            LoadedTree loaded(dir.file("out.tre"));
+            ASSERT_EQ(loaded.status, 0) << what;
+            EXPECT_TRUE(measureSway(*loaded.tree, 5).finite) << what;
+        }
 }

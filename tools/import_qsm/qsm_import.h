@@ -8,6 +8,17 @@
 
 #include "tools/grow/tre_file.h"
 
+// Limits of the input, in metres: sizes of cylinders from micrometre twigs to
+// kilometres, coordinates (start, end, axis components) as large as a
+// projected or geocentric frame needs. Rows beyond them are refused.
+constexpr double qsmMinSize = 1e-6;        // radius and length
+constexpr double qsmMaxSize = 1e4;
+constexpr double qsmMaxCoordinate = 1e8;
+// Limits of the written model's lengths and diameters, in model units, after
+// scaling (the viewer's loader refuses element values beyond 1e9).
+constexpr double qsmMinModelSize = 1e-12;
+constexpr double qsmMaxModelSize = 1e6;
+
 // One cylinder, in metres, Z up.
 struct QsmCylinder {
     Vec3d start;
