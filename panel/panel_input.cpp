@@ -274,6 +274,10 @@ void takePanelInput()
                 changes.push_back(specialIndex(e.code));
             break;
         }
+        // A modifier let go (or pressed) after a key or a click of this
+        // frame waits: ImGui must see Ctrl+A or Ctrl+click with Ctrl held.
+        if (modifierChanges != 0 && (keyChanged || buttonChanged))
+            wait = true;
         for (int c : changes)
             wait = wait || seen(c);
         if (wait)

@@ -279,13 +279,15 @@ TEST_F(PanelInputTest, CtrlClickOnASpinnerOpensTextEntry)
 
 TEST_F(PanelInputTest, CtrlAInFileIsNeverLost)
 {
-    // Press and release of "a" before one frame, Ctrl let go before or
-    // after "a" (GLUT then reports the release as "a" or as Ctrl+A).
+    // Ctrl held, then press and release of "a" before one frame, Ctrl let go
+    // between them or after them (GLUT then reports the release as "a" or as
+    // Ctrl+A).
     for (bool ctrlFirst : {true, false}) {
         std::strcpy(treeFileName, "old.tre");
         frames();
         click("file/File");
         special(GLUT_KEY_CTRL_L, true, 0);
+        frames();
         panelKeyDown(1, GLUT_ACTIVE_CTRL, 0, 0);
         if (ctrlFirst) {
             special(GLUT_KEY_CTRL_L, false, GLUT_ACTIVE_CTRL);
