@@ -1,6 +1,7 @@
 // The control panel: the widgets of the "DOR controls" window, drawn with
-// Dear ImGui in that window's own GL context, the input routing between the
-// panel and the viewer's keyboard callback, and the idle callback.
+// Dear ImGui in that window's own GL context, the two windows' input
+// callbacks (handed to the panel's input path, panel_input.h), and the idle
+// callback.
 #include "panel/control_panel.h"
 
 #include <GL/freeglut.h>
