@@ -1,6 +1,7 @@
 // The control panel: the widgets of the "DOR controls" window, drawn with
-// Dear ImGui in that window's own GL context, the input routing between the
-// panel and the viewer's keyboard callback, and the idle callback.
+// Dear ImGui in that window's own GL context, the two windows' input
+// callbacks (handed to the panel's input path, panel_input.h), and the idle
+// callback.
 #include "panel/control_panel.h"
 
 #include <GL/freeglut.h>
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +20,7 @@
 #include "shell/startup_core.h"
 #include "app/viewport.h"
 #include "app/windows.h"
+#include "panel/panel_input.h"
 #include "parameters/parameters.h"
 #include "render/shader_path.h"
 #include "wind/wind.h"
@@ -204,9 +205,14 @@ static void fileField()
     float right = openPanels.empty() ? columnRight : openPanels.back().right - PANEL_INSET_RIGHT;
     ImGui::SetNextItemWidth(right - ImGui::GetCursorScreenPos().x - labelWidth);
     bool committed = ImGui::InputText("File", edit, sizeof edit, ImGuiInputTextFlags_EnterReturnsTrue);
+    // Leaving the field (a click elsewhere, "Reload file" among others)
+    // commits a changed name as Enter does. Escape has put the name back as
+    // it was, so leaving with it commits nothing, and neither does leaving an
+    // unchanged name, which would only reload the same file.
+    bool left = ImGui::IsItemDeactivated() && std::strcmp(edit, treeFileName) != 0;
     editing = ImGui::IsItemActive();
     noteItem("File");
-    if (committed) {
+    if (committed || left) {
         editing = false;
         commitFileName(edit);
     }
@@ -416,139 +422,43 @@ void buildControlPanel()
 }
 
 // ---------------------------------------------------------------------------
-// Input of the controls window
-//
-// ImGui 1.86 reads the mouse buttons and keys as states once per frame, so a
-// press and its release within one frame (a quick click, a key typed by a
-// tool) would go unseen. Input events therefore wait in a queue, and each
-// frame takes them in order up to the first one that would change a button
-// or key already changed in that frame; the rest wait for the next frame.
-
-struct InputEvent {
-    enum Kind { Mouse, Move, Wheel, Key, KeyUp, Special, SpecialUp } kind;
-    int code;   // GLUT button, character or special key
-    int state;  // mouse: GLUT_DOWN / GLUT_UP, wheel: direction, keys: GLUT modifiers
-    int x, y;
-};
-
-static std::deque<InputEvent> pendingInput;
-
-// A character key down or up in ImGui's key states. GLUT cannot tell Tab
-// from Ctrl+I, so control characters 1..26 count as their letter too; a
-// letter counts in both cases (ImGui's shortcuts ask for upper case).
-static void feedKey(const InputEvent& e)
-{
-    ImGuiIO& io = ImGui::GetIO();
-    bool down = e.kind == InputEvent::Key || e.kind == InputEvent::Special;
-    io.KeyCtrl = (e.state & GLUT_ACTIVE_CTRL) != 0;
-    io.KeyShift = (e.state & GLUT_ACTIVE_SHIFT) != 0;
-    io.KeyAlt = (e.state & GLUT_ACTIVE_ALT) != 0;
-    if (e.kind == InputEvent::Special || e.kind == InputEvent::SpecialUp) {
-        if (e.code >= 0 && e.code + 256 < IM_ARRAYSIZE(io.KeysDown))
-            io.KeysDown[e.code + 256] = down;
-        return;
-    }
-    int c = e.code & 0xFF;
-    if (down && c >= 32)
-        io.AddInputCharacter((unsigned int)c);
-    io.KeysDown[c] = down;
-    if (c >= 1 && c <= 26)
-        io.KeysDown[c - 1 + 'a'] = io.KeysDown[c - 1 + 'A'] = down;
-    else if (c >= 'a' && c <= 'z')
-        io.KeysDown[c - 'a' + 'A'] = down;
-    else if (c >= 'A' && c <= 'Z')
-        io.KeysDown[c - 'A' + 'a'] = down;
-}
-
-static void takePendingInput()
-{
-    bool buttonChanged = false;
-    std::vector<int> changed;  // buttons (negative) and keys changed this frame
-    auto seen = [&changed](int c) {
-        for (int d : changed)
-            if (d == c)
-                return true;
-        return false;
-    };
-    while (!pendingInput.empty()) {
-        const InputEvent e = pendingInput.front();
-        int code = e.kind == InputEvent::Mouse ? -1 - e.code
-                 : e.kind == InputEvent::Special || e.kind == InputEvent::SpecialUp ? 256 + e.code
-                 : (e.code & 0xFF);
-        // Typed text reaches ImGui as characters, which it queues itself:
-        // a printable key without Ctrl or Alt need not wait for its release.
-        bool printable = (e.kind == InputEvent::Key || e.kind == InputEvent::KeyUp) &&
-                         (e.code & 0xFF) >= 32 && (e.code & 0xFF) != 127 &&
-                         !(e.state & (GLUT_ACTIVE_CTRL | GLUT_ACTIVE_ALT));
-        bool stateChange = e.kind != InputEvent::Move && e.kind != InputEvent::Wheel && !printable;
-        if (stateChange && seen(code))
-            break;
-        if (e.kind == InputEvent::Move && buttonChanged)
-            break;
-        pendingInput.pop_front();
-        switch (e.kind) {
-        case InputEvent::Mouse:
-            ImGui_ImplGLUT_MouseFunc(e.code, e.state, e.x, e.y);
-            buttonChanged = true;
-            break;
-        case InputEvent::Move: ImGui_ImplGLUT_MotionFunc(e.x, e.y); break;
-        case InputEvent::Wheel: ImGui_ImplGLUT_MouseWheelFunc(e.code, e.state, e.x, e.y); break;
-        default: feedKey(e); break;
-        }
-        if (stateChange)
-            changed.push_back(code);
-    }
-}
-
-static void queueKey(InputEvent::Kind kind, int code, int x, int y)
-{
-    pendingInput.push_back({kind, code, glutGetModifiers(), x, y});
-}
-
-// The panel holds the keyboard while a widget is active, above all while
-// the "File" field is being edited.
-static bool panelHasKeyboard()
-{
-    ImGuiIO& io = ImGui::GetIO();
-    return io.WantCaptureKeyboard || io.WantTextInput;
-}
+// Input of both windows, handed to the panel's input path (panel_input.h)
+// with the modifiers GLUT reports for the event. Motion and wheel events
+// carry none (glutGetModifiers is valid in key and button callbacks only).
 
 static void panelKeyboard(unsigned char key, int x, int y)
 {
-    if (panelHasKeyboard())
-        queueKey(InputEvent::Key, key, x, y);
-    else
-        keyboard(key, x, y);
+    panelKeyDown(key, glutGetModifiers(), x, y);
 }
 
 static void panelKeyboardUp(unsigned char key, int x, int y)
 {
-    queueKey(InputEvent::KeyUp, key, x, y);
+    panelKeyUp(key, glutGetModifiers(), x, y);
 }
 
 static void panelSpecial(int key, int x, int y)
 {
-    queueKey(InputEvent::Special, key, x, y);
+    panelSpecialDown(key, glutGetModifiers(), x, y);
 }
 
-static void panelSpecialUp(int key, int x, int y)
+static void panelSpecialRelease(int key, int x, int y)
 {
-    queueKey(InputEvent::SpecialUp, key, x, y);
+    panelSpecialUp(key, glutGetModifiers(), x, y);
 }
 
 static void panelMouse(int button, int state, int x, int y)
 {
-    pendingInput.push_back({InputEvent::Mouse, button, state, x, y});
+    panelMouseButton(button, state, glutGetModifiers(), x, y);
 }
 
 static void panelMotion(int x, int y)
 {
-    pendingInput.push_back({InputEvent::Move, 0, 0, x, y});
+    panelMouseMove(x, y);
 }
 
-static void panelWheel(int wheel, int direction, int x, int y)
+static void panelWheel(int, int direction, int x, int y)
 {
-    pendingInput.push_back({InputEvent::Wheel, wheel, direction, x, y});
+    panelMouseWheel(direction, x, y);
 }
 
 static void panelReshape(int width, int height)
@@ -563,7 +473,7 @@ static void panelDisplay()
     ImGuiIO& io = ImGui::GetIO();
     int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
     io.DisplaySize = ImVec2((float)width, (float)height);
-    takePendingInput();
+    takePanelInput();
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGLUT_NewFrame();  // also ImGui::NewFrame
     buildControlPanel();
@@ -574,20 +484,6 @@ static void panelDisplay()
     glClear(GL_COLOR_BUFFER_BIT);
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
     glutSwapBuffers();
-}
-
-// Keys typed in the viewport reach the panel while it holds the keyboard.
-static void viewportKeyboard(unsigned char key, int x, int y)
-{
-    if (ImGui::GetIO().WantTextInput)
-        queueKey(InputEvent::Key, key, x, y);
-    else
-        keyboard(key, x, y);
-}
-
-static void viewportKeyboardUp(unsigned char key, int x, int y)
-{
-    queueKey(InputEvent::KeyUp, key, x, y);
 }
 
 // The viewport's idle work, and a redisplay of the panel so that it follows
@@ -625,21 +521,28 @@ void createControlPanel()
     applyControlPanelStyle();
     ImGui_ImplGLUT_Init();
     ImGui_ImplOpenGL2_Init();
+    resetPanelInput();
 
     glutDisplayFunc(panelDisplay);
     glutReshapeFunc(panelReshape);
     glutKeyboardFunc(panelKeyboard);
     glutKeyboardUpFunc(panelKeyboardUp);
     glutSpecialFunc(panelSpecial);
-    glutSpecialUpFunc(panelSpecialUp);
+    glutSpecialUpFunc(panelSpecialRelease);
     glutMouseFunc(panelMouse);
     glutMotionFunc(panelMotion);
     glutPassiveMotionFunc(panelMotion);
     glutMouseWheelFunc(panelWheel);
 
+    // The viewport's keys take the same way: to the panel while one of its
+    // widgets is active (a spinner dragged out over the viewport, where the
+    // keyboard follows the pointer), else to keyboard. Its modifier keys
+    // reach the panel too, for a drag or click with Shift, Ctrl or Alt.
     glutSetWindow(viewportWindow);
-    glutKeyboardFunc(viewportKeyboard);
-    glutKeyboardUpFunc(viewportKeyboardUp);
+    glutKeyboardFunc(panelKeyboard);
+    glutKeyboardUpFunc(panelKeyboardUp);
+    glutSpecialFunc(panelSpecial);
+    glutSpecialUpFunc(panelSpecialRelease);
 
     // The widget starts from no rotation.
     static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

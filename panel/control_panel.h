@@ -28,8 +28,8 @@ enum ControlId {
 
 // Builds the panel in the controls window: an ImGui context drawn by that
 // window's display callback, that window's input callbacks (fed to ImGui;
-// keys the panel does not take go on to keyboard), the viewport's keyboard
-// routed the same way, and the idle callback. Called once, after both
+// keys the panel does not take go on to keyboard, panel_input.h), the
+// viewport's keys routed the same way, and the idle callback. Called once, after both
 // windows exist; the viewport window is current again afterwards.
 void createControlPanel();
 // The action of the widget with this id (ids above); other ids do nothing.

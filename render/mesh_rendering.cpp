@@ -17,9 +17,11 @@
 namespace {
 
 // The triangles of one index group drawn with one texture: entries
-// first .. first + count - 1 of tree.indices, three per triangle.
+// first .. first + count - 1 of tree.indices, three per triangle, each after
+// its vertex normals' lines when "Show face normals" is on. Without
+// triangles, the lines alone.
 void drawTriangleGroup(const CTree& tree, uint32_t first, uint32_t count, GLuint texture,
-                       const std::vector<uint8_t>& leafSlot)
+                       const std::vector<uint8_t>& leafSlot, bool triangles)
 {
     if (count == 0)
         return;  // nothing drawn, nothing bound
@@ -73,6 +75,8 @@ void drawTriangleGroup(const CTree& tree, uint32_t first, uint32_t count, GLuint
             }
             glEnd();
         }
+        if (!triangles)
+            continue;
         glColor4d(0.8, 1, 1, 1);
         glBegin(GL_TRIANGLES);
         for (int k = 0; k < 3; ++k) {
@@ -85,7 +89,9 @@ void drawTriangleGroup(const CTree& tree, uint32_t first, uint32_t count, GLuint
     glPopMatrix();
 }
 
-void drawMeshFixedFunction(const CTree& tree)
+// The mesh on the processor; without triangles only the normals' lines
+// (the shader path's "Show face normals").
+void drawMeshFixedFunction(const CTree& tree, bool triangles)
 {
     std::vector<uint8_t> leafSlot;
     if (!allTrianglesShown())
@@ -100,10 +106,10 @@ void drawMeshFixedFunction(const CTree& tree)
         uint32_t(std::min(tree.materialFirstIndex.size(), tree.materialIndexCount.size())));
     for (uint32_t m = 0; m < materials; ++m)
         drawTriangleGroup(tree, tree.materialFirstIndex[m], tree.materialIndexCount[m],
-                          materialTextureShown(tree, m), leafSlot);
+                          materialTextureShown(tree, m), leafSlot, triangles);
     // A model without materials: its whole index list, untextured.
     if (tree.materialCount == 0)
-        drawTriangleGroup(tree, 0, tree.untexturedIndexCount, 0, leafSlot);
+        drawTriangleGroup(tree, 0, tree.untexturedIndexCount, 0, leafSlot, triangles);
 
     glDisable(GL_BLEND);
     selectTextureUnit(GL_TEXTURE0);
@@ -137,7 +143,15 @@ void CTree::draw(int arg)
 void CTree::drawMesh(int)
 {
     checkViewportContext();
-    if (hardwareAcceleration && drawMeshShaderPath(*this))
+    if (hardwareAcceleration && drawMeshShaderPath(*this)) {
+        // The normals' lines are a debug display: drawn on the processor,
+        // as on the fixed-function path, from the same matrices. The shader
+        // path's state is left as without them (texture unit 1 active).
+        if (showFaceNormals) {
+            drawMeshFixedFunction(*this, false);
+            selectTextureUnit(GL_TEXTURE1);
+        }
         return;
-    drawMeshFixedFunction(*this);
+    }
+    drawMeshFixedFunction(*this, true);
 }

@@ -1,7 +1,9 @@
 // The control panel under the test's X server: real pointer and key events
 // from xdotool on the "DOR controls" window change the live parameters and
-// the viewport; keys typed into the "File" field go to the field, not to the
-// quit key; the real dor binary ends with status 0 on "Quit".
+// the viewport; keys typed into the "File" field or while a spinner is
+// dragged go to the panel, not to the quit key, also from the viewport;
+// Shift, Ctrl and Alt act as held; the real dor binary ends with status 0 on
+// "Quit" and on "q".
 #include "gl/gl_harness.h"  // gtest before X11, whose macros clash with it
 
 #include <GL/gl.h>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -22,7 +25,9 @@
 #include "shell/startup_core.h"
 #include "app/viewport.h"
 #include "app/windows.h"
+#include "common/near.h"
 #include "panel/control_panel.h"
+#include "panel/panel_input.h"
 #include "parameters/parameters.h"
 #include "tree/tree.h"
 
@@ -81,22 +86,122 @@ int differingPixels(const ViewportImage& a, const ViewportImage& b)
     return n;
 }
 
+// A dor process of its own, for what ends the process: its pid and its
+// controls window, laid out as ours.
+struct DorProcess {
+    pid_t pid = -1;
+    std::string window;
+};
+
+DorProcess startDorProcess()
+{
+    DorProcess dor;
+    std::vector<std::string> before = controlsWindows();
+    dor.pid = fork();
+    if (dor.pid == 0) {
+        if (!freopen("/dev/null", "w", stdout) || chdir(DOR_SOURCE_DIR "/assets") != 0)
+            _exit(127);
+        execl(DOR_EXECUTABLE, DOR_EXECUTABLE, testModelPath().c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    EXPECT_GT(dor.pid, 0);
+    for (int i = 0; i < 200 && dor.window.empty(); ++i) {
+        for (const std::string& id : controlsWindows())
+            if (std::find(before.begin(), before.end(), id) == before.end())
+                dor.window = id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_FALSE(dor.window.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a few frames drawn
+    return dor;
+}
+
+// The exit status once the process ends within seconds, or -1 (it is then
+// killed).
+int exitStatus(DorProcess& dor, double seconds = 5.0)
+{
+    int status = 0;
+    for (int i = 0; i < int(seconds * 20); ++i) {
+        if (waitpid(dor.pid, &status, WNOHANG) == dor.pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(dor.pid, SIGKILL);
+    waitpid(dor.pid, nullptr, 0);
+    return -1;
+}
+
+bool stillRunning(const DorProcess& dor)
+{
+    return waitpid(dor.pid, nullptr, WNOHANG) == 0;
+}
+
+std::string at(std::pair<int, int> p)
+{
+    return std::to_string(p.first) + " " + std::to_string(p.second);
+}
+
+std::string keysNotForPanel;
+void recordKey(unsigned char key, int, int)
+{
+    keysNotForPanel += char(key);
+}
+
+// A quit key obeyed inside a test would end this process with status 0, as
+// if all had passed: end it with status 1 instead.
+void exitInsideATest()
+{
+    if (::testing::UnitTest::GetInstance()->current_test_info() != nullptr) {
+        std::fprintf(stderr, "exit() called inside %s\n",
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::fflush(nullptr);
+        _exit(1);
+    }
+}
+
 class PanelTest : public ViewerTest {
 protected:
     void SetUp() override
     {
         ViewerTest::SetUp();
+        static bool guarded = std::atexit(exitInsideATest) == 0;
+        ASSERT_TRUE(guarded);
         lightIntensitySpinnerEnabled = true;
         ASSERT_TRUE(runFrames(3));  // the panel lays out with the reset values
         std::vector<std::string> ids = controlsWindows();
         ASSERT_FALSE(ids.empty());
         window = ids.front();
+        // The quit keys are recorded, not obeyed: this process is the viewer.
+        keysNotForPanel.clear();
+        keyNotForPanel = recordKey;
+    }
+    void TearDown() override
+    {
+        keyNotForPanel = keyboard;
+        xdotool("keyup shift ctrl alt mouseup 1", 2);
     }
     void click(const char* path)
     {
         auto [x, y] = field(path);
         xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
                 " click 1");
+    }
+    // windVelocity's change by a drag of the "wind velocity" spinner 40
+    // pixels to the right, with the given keys held (xdotool names).
+    float dragVelocity(const std::string& held = "")
+    {
+        windVelocity = 4.0f;
+        auto [x, y] = field("wind/wind velocity");
+        xdotool("mousemove --window " + window + " " + at({x, y}), 4);
+        if (!held.empty())
+            xdotool("keydown " + held, 2);
+        xdotool("mousedown 1", 2);
+        for (int i = 1; i <= 8; ++i)
+            xdotool("mousemove --window " + window + " " + at({x + 5 * i, y}), 2);
+        xdotool("mouseup 1", 2);
+        if (!held.empty())
+            xdotool("keyup " + held, 2);
+        return windVelocity - 4.0f;
     }
     std::string window;
 };
@@ -166,49 +271,125 @@ TEST_F(PanelTest, TypedFileNameGoesToTheFieldAndReloadsOnEnter)
     EXPECT_EQ(theTree->segmentCount, 1u);
 }
 
+// "q" typed with the click into "File", before the viewer draws its next
+// frame (xdotool has sent it all before the frames run), goes into the field.
+TEST_F(PanelTest, QuitKeyWithTheClickIntoFileGoesToTheField)
+{
+    std::strcpy(treeFileName, "a.tre");
+    ASSERT_TRUE(runFrames(2));
+    auto [x, y] = field("file/File", 2.0f);
+    xdotool("mousemove --window " + window + " " + at({x, y}), 4);
+    xdotool("click 1 key q", 6);
+    EXPECT_EQ(keysNotForPanel, "");
+    xdotool("key Return", 4);
+    // Where the cursor lands depends on how far ImGui had scrolled the field
+    // for an earlier, longer name: "q" is in front or at the end.
+    std::string name = treeFileName;
+    EXPECT_TRUE(name == "qa.tre" || name == "a.treq") << name;
+    EXPECT_EQ(keysNotForPanel, "");
+}
+
+// freeglut reports Shift, Ctrl and Alt as keys of their own; ImGui sees each
+// from its press to its release.
+TEST_F(PanelTest, ModifiersActWhileHeldAndNotAfter)
+{
+    float plain = dragVelocity();
+    ASSERT_GT(plain, 3.0f);
+    float fast = dragVelocity("shift");
+    EXPECT_TRUE(near(fast, 10.0 * plain, 0.05)) << fast << " against " << plain;
+    float slow = dragVelocity("alt");
+    EXPECT_LT(slow, 0.1f * plain);
+    // After an Alt tap (and a Shift tap) the spinner moves as before.
+    xdotool("key alt key shift", 3);
+    EXPECT_TRUE(near(dragVelocity(), plain, 1e-4));
+
+    // Ctrl+click opens the spinner's text entry, its text selected.
+    click("Camera control/Reset camera");
+    auto [x, y] = field("wind/wind velocity");
+    xdotool("mousemove --window " + window + " " + at({x, y}) + " keydown ctrl click 1 keyup ctrl", 4);
+    xdotool("type 7.5", 4);
+    xdotool("key Return", 4);
+    EXPECT_EQ(windVelocity, 7.5f);
+    EXPECT_EQ(keysNotForPanel, "");
+}
+
+// Ctrl+A then a new name, ten times over: the old name is replaced every time.
+TEST_F(PanelTest, CtrlAInFileSelectsTheWholeName)
+{
+    std::string name = testModelPath();
+    for (int i = 0; i < 10; ++i) {
+        std::strcpy(treeFileName, "old_name.tre");
+        ASSERT_TRUE(runFrames(2));
+        click("file/File");
+        // Ctrl held, then "a" pressed, Ctrl let go and "a" released, all
+        // within one frame, as people type quickly.
+        xdotool("keydown ctrl", 2);
+        xdotool("keydown a keyup ctrl keyup a", 2);
+        xdotool("type --delay 2 '" + name + "'", 6);
+        xdotool("key Return", 4);
+        ASSERT_EQ(std::string(treeFileName), name) << "round " << i;
+    }
+    EXPECT_FALSE(theTree->noModel);
+    EXPECT_EQ(keysNotForPanel, "");
+}
+
+// A name typed into "File" is taken when the field is left by a click on
+// "Reload file", as on Enter.
+TEST_F(PanelTest, LeavingTheFileFieldCommitsTheName)
+{
+    std::string name = testModelPath();
+    std::strcpy(treeFileName, "");
+    ASSERT_TRUE(runFrames(2));
+    theTree->cleanup();
+    click("file/File");
+    xdotool("type --delay 2 '" + name + "'", 6);
+    EXPECT_STREQ(treeFileName, "");
+    click("file/Reload file");
+    EXPECT_EQ(std::string(treeFileName), name);
+    EXPECT_FALSE(theTree->noModel);
+    EXPECT_EQ(theTree->segmentCount, 1u);
+    EXPECT_EQ(keysNotForPanel, "");
+}
+
 TEST(DorPanel, QuitButtonEndsTheProcessWithStatusZero)
 {
     startViewer();
     ASSERT_TRUE(runFrames(2));
-    std::vector<std::string> before = controlsWindows();
     float quit[4];
     ASSERT_TRUE(controlPanelItemRect("Quit", quit));
-
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (!freopen("/dev/null", "w", stdout) || chdir(DOR_SOURCE_DIR "/assets") != 0)
-            _exit(127);
-        execl(DOR_EXECUTABLE, DOR_EXECUTABLE, testModelPath().c_str(), (char*)nullptr);
-        _exit(127);
-    }
-    ASSERT_GT(pid, 0);
-    // The new process's controls window, laid out as ours.
-    std::string window;
-    for (int i = 0; i < 200 && window.empty(); ++i) {
-        for (const std::string& id : controlsWindows())
-            if (std::find(before.begin(), before.end(), id) == before.end())
-                window = id;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_FALSE(window.empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a few frames drawn
-    std::string at = std::to_string(int(0.5f * (quit[0] + quit[2]))) + " " +
-                     std::to_string(int(0.5f * (quit[1] + quit[3])));
-    EXPECT_EQ(std::system(("xdotool windowraise " + window + " mousemove --window " + window + " " + at +
+    DorProcess dor = startDorProcess();
+    ASSERT_FALSE(dor.window.empty());
+    EXPECT_EQ(std::system(("xdotool windowraise " + dor.window + " mousemove --window " + dor.window + " " +
+                           at({int(0.5f * (quit[0] + quit[2])), int(0.5f * (quit[1] + quit[3]))}) +
                            " click 1").c_str()),
               0);
-    int status = -1;
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        status = -1;
-    }
-    if (status == -1) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        FAIL() << "dor did not end on Quit";
-    }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(exitStatus(dor), 0) << "dor did not end on Quit";
+}
+
+// xdotool as a user types, into a dor process of its own: between commands
+// a pause long enough for the viewer to draw frames.
+void xdotoolAndWait(const std::string& arguments)
+{
+    EXPECT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+// Without a window manager the keyboard follows the pointer: a spinner
+// dragged out over the viewport gets the keys typed there, and "q" does not
+// quit until the spinner is let go.
+TEST(DorPanel, QuitKeyWhileASpinnerIsDraggedDoesNotQuit)
+{
+    startViewer();
+    ASSERT_TRUE(runFrames(2));
+    std::pair<int, int> spinner = field("wind/wind velocity");
+    DorProcess dor = startDorProcess();
+    ASSERT_FALSE(dor.window.empty());
+    xdotoolAndWait("mousemove --window " + dor.window + " " + at(spinner) + " mousedown 1");
+    for (int i = 1; i <= 20; ++i)
+        xdotoolAndWait("mousemove_relative 30 0");  // past the controls' 460 pixels
+    xdotoolAndWait("key q");
+    EXPECT_TRUE(stillRunning(dor)) << "q quit while the spinner was dragged";
+    xdotoolAndWait("mouseup 1");
+    xdotoolAndWait("key q");  // over the viewport, nothing active
+    EXPECT_EQ(exitStatus(dor), 0) << "q did not quit once the spinner was let go";
 }

@@ -416,6 +416,49 @@ TEST_F(ShaderPathTest, DisplayOptionsActAlikeOnBothPaths)
     glEnable(GL_LIGHT0);
 }
 
+// Pixels that differ between two pictures, above the frame-rate line of the
+// overlay (at 10 % of the height, rows from the bottom), whose digits change.
+int differingPixels(const ViewportImage& a, const ViewportImage& b)
+{
+    EXPECT_EQ(a.rgb.size(), b.rgb.size());
+    if (a.rgb.size() != b.rgb.size())
+        return -1;
+    int n = 0;
+    for (size_t i = size_t(a.height * 0.15) * a.width * 3; i + 2 < a.rgb.size(); i += 3)
+        n += a.rgb[i] != b.rgb[i] || a.rgb[i + 1] != b.rgb[i + 1] || a.rgb[i + 2] != b.rgb[i + 2];
+    return n;
+}
+
+// "Show face normals" adds the normals' lines on either path, about as many
+// pixels on each (the lines are drawn by the processor on both).
+TEST_F(ShaderPathTest, FaceNormalsShowOnBothPaths)
+{
+    loadModel(shaderTreePath());
+    showSceneElements = 0;
+    cameraDistance = 9.0;
+    int added[2] = {0, 0};
+    for (int path = 0; path < 2; ++path) {
+        hardwareAcceleration = path == 1;
+        showFaceNormals = 0;
+        ViewportImage without = renderFrames(1);
+        showFaceNormals = 1;
+        ViewportImage with = renderFrames(1);
+        added[path] = differingPixels(without, with);
+        EXPECT_GT(added[path], 100) << (path ? "shader path" : "fixed-function path");
+        showFaceNormals = 0;
+        EXPECT_EQ(differingPixels(without, renderFrames(1)), 0) << "the lines are gone again";
+    }
+    EXPECT_LT(std::abs(added[0] - added[1]), added[0] / 2) << added[0] << " and " << added[1];
+    // The shader path leaves texture unit 1 active, with or without the lines.
+    hardwareAcceleration = true;
+    showFaceNormals = 1;
+    renderFrames(1);
+    checkViewportContext();
+    GLint unit = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    EXPECT_EQ(unit, GL_TEXTURE1);
+}
+
 // A material whose PNG is missing has a texture without an image: the fixed
 // path then draws it untextured, and so must the shader (not black).
 TEST_F(ShaderPathTest, MissingTextureDrawsUntexturedOnBothPaths)
