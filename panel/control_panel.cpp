@@ -6,6 +6,7 @@
 
 #include <GL/freeglut.h>
 
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -151,18 +152,30 @@ static void checkbox(const char* label, int& value, int id = 0)
     noteItem(label);
 }
 
+// A spinner's limits: its live parameter's range in the parameter table.
+static const LiveParameter& rowOf(const void* value)
+{
+    const LiveParameter* row = liveParameterAt(value);
+    assert(row && "every spinner edits a live parameter");
+    return *row;
+}
+
 static void floatSpinner(const char* label, float& value, float speed = FLOAT_SPINNER_SPEED)
 {
+    const LiveParameter& row = rowOf(&value);
     ImGui::SetNextItemWidth(FLOAT_FIELD_WIDTH);
-    if (ImGui::DragFloat(label, &value, speed, 0.0f, 100.0f, "%.2f", ImGuiSliderFlags_AlwaysClamp))
+    if (ImGui::DragFloat(label, &value, speed, float(row.minimum), float(row.maximum), "%.2f",
+                         ImGuiSliderFlags_AlwaysClamp))
         widgetChanged(0);
     noteItem(label);
 }
 
-static void lodSpinner(const char* label, int& value, int id, int minimum)
+static void lodSpinner(const char* label, int& value, int id)
 {
+    const LiveParameter& row = rowOf(&value);
     ImGui::SetNextItemWidth(INT_FIELD_WIDTH);
-    if (ImGui::DragInt(label, &value, LOD_SPINNER_SPEED, minimum, 200, "%d", ImGuiSliderFlags_AlwaysClamp))
+    if (ImGui::DragInt(label, &value, LOD_SPINNER_SPEED, int(row.minimum), int(row.maximum), "%d",
+                       ImGuiSliderFlags_AlwaysClamp))
         widgetChanged(id);
     noteItem(label);
 }
@@ -405,14 +418,14 @@ void buildControlPanel()
         endPanel();
     }
     beginPanel("animation LOD");
-    lodSpinner("Bend min (forward)", bendMinForward, ID_BEND_MIN_FORWARD, 0);
-    lodSpinner("Bend max (forward)", bendMaxForward, ID_BEND_MAX_FORWARD, 0);
-    lodSpinner("Bend min (reverse)", bendMinReverse, ID_BEND_MIN_REVERSE, 0);
-    lodSpinner("Bend max (reverse)", bendMaxReverse, ID_BEND_MAX_REVERSE, 0);
-    lodSpinner("Bend every n-th (forward)", bendEveryNthForward, ID_BEND_EVERY_NTH_FORWARD, 1);
-    lodSpinner("Bend every n-th (reverse)", bendEveryNthReverse, ID_BEND_EVERY_NTH_REVERSE, 1);
-    lodSpinner("Assert bend min (forward)", assertBendMinForward, ID_ASSERT_BEND_MIN_FORWARD, 0);
-    lodSpinner("Assert bend min (reverse)", assertBendMinReverse, ID_ASSERT_BEND_MIN_REVERSE, 0);
+    lodSpinner("Bend min (forward)", bendMinForward, ID_BEND_MIN_FORWARD);
+    lodSpinner("Bend max (forward)", bendMaxForward, ID_BEND_MAX_FORWARD);
+    lodSpinner("Bend min (reverse)", bendMinReverse, ID_BEND_MIN_REVERSE);
+    lodSpinner("Bend max (reverse)", bendMaxReverse, ID_BEND_MAX_REVERSE);
+    lodSpinner("Bend every n-th (forward)", bendEveryNthForward, ID_BEND_EVERY_NTH_FORWARD);
+    lodSpinner("Bend every n-th (reverse)", bendEveryNthReverse, ID_BEND_EVERY_NTH_REVERSE);
+    lodSpinner("Assert bend min (forward)", assertBendMinForward, ID_ASSERT_BEND_MIN_FORWARD);
+    lodSpinner("Assert bend min (reverse)", assertBendMinReverse, ID_ASSERT_BEND_MIN_REVERSE);
     endPanel();
     endPanel();
     endPanel();
