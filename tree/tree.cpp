@@ -2,6 +2,7 @@
 // operations through which the program reaches the element hierarchy.
 #include "tree/tree.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "elements/leaf.h"
@@ -77,6 +78,9 @@ void CTree::forEachElement(void (*visit)(CTreeElement*))
     }
 }
 
+// Everything that points at the destroyed elements forgets them too, so that
+// after a second 'P' record only the new hierarchy animates (the old one's
+// matrix slots keep what the loader wrote) and its elements reuse the block.
 void CTree::destroyHierarchy()
 {
     if (!root)
@@ -85,6 +89,10 @@ void CTree::destroyHierarchy()
     rootChild = nullptr;
     delete root;
     root = nullptr;
+    elementOrder.clear();
+    std::fill(childSlots.begin(), childSlots.begin() + childSlotsUsed, nullptr);
+    childSlotsUsed = 0;
+    elementArenaUsed = 0;
 }
 
 // Frees a vector's storage, not just its contents.

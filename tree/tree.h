@@ -63,7 +63,8 @@ public:
     // Calls visit on every element under the root (not the root), parents
     // before their children; visit may destroy the element it is given.
     void forEachElement(void (*visit)(CTreeElement*));
-    // Destroys the root and every element under it (no message).
+    // Destroys the root and every element under it (no message) and empties
+    // elementOrder and the used childSlots with them.
     void destroyHierarchy();
     // Releases the elements, the model arrays and the GL objects (no message).
     void releaseModel();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 #include "tree_files.h"
+#include "wind/wind.h"
 
 
 TEST(Loader, WorkedExampleStatistics)
@@ -380,6 +382,25 @@ TEST(Loader, CountsDepthShiverAndReload)
     EXPECT_EQ(tree.elementCount, 2u);
     EXPECT_EQ(tree.segmentCount, 1u);
     EXPECT_EQ(tree.trunk()->matrixIndex, 2);
+    EXPECT_EQ(CSegment::liveCount, segmentsBefore + 2);  // the first tree is gone
+
+    // Only the second hierarchy animates: the first one's slot keeps the
+    // rest pose the loader wrote, the second one's bends in the wind.
+    CWind wind;
+    CTree windy(&wind);
+    ASSERT_EQ(loadCaptured(windy, writeTreeFile("P 0 0 0\nS 1 1 0 0 1 1 0 1\nP 0 0 0\nS 1 0.1 1 0 1 1 0 2\n", "4.tre")).status, 0);
+    const std::vector<float> loaded = windy.matrices;
+    for (int i = 0; i < 5; ++i)
+        windy.animate();
+    windy.reset();
+    windy.applyAnimationLod();
+    windy.animate();
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(windy.matrices[16 + k], loaded[16 + k]) << k;
+    EXPECT_NE(windy.matrices[32 + 4], loaded[32 + 4]);  // its axis turned
+    ::testing::internal::CaptureStdout();
+    windy.cleanup();
+    ::testing::internal::GetCapturedStdout();
 
     ::testing::internal::CaptureStdout();
     tree.cleanup();
