@@ -22,6 +22,7 @@
 
 #include "elements/leaf.h"
 #include "elements/segment.h"
+#include "image/regular_file.h"
 #include "tree/line_reader.h"
 #include "tree/number_text.h"
 #include "tree/tree.h"
@@ -581,7 +582,8 @@ int CTree::loadDataTre(const char* fileName)
         treeGraphics->makeViewportCurrent();
     if (!noModel)
         cleanup();
-    std::FILE* file = std::fopen(fileName, "rb");
+    // A directory or a device is no tree file: it cannot be opened as one.
+    std::FILE* file = openRegularFile(fileName);
     if (!file) {
         std::printf("Invalid filename: %s\n", fileName);
         std::fflush(stdout);

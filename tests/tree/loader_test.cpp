@@ -1,7 +1,10 @@
 // The tree file format: the worked example, the extension check, records,
 // fields, comments, material blocks, the mesh decision, grouping by material
 // and the file mesh in element space.
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +84,28 @@ TEST(Loader, ExtensionCheck)
         EXPECT_EQ(tree.root, nullptr);
         EXPECT_TRUE(tree.vertices.empty() && tree.matrices.empty());
     }
+}
+
+// A directory or a pipe named like a tree file cannot be opened as one: the
+// message of a missing file, the model gone, and no wait for a pipe's writer.
+TEST(Loader, OnlyRegularFilesAreTreeFiles)
+{
+    const std::string dir = scratchPath(".dir.tre"), pipe = scratchPath(".pipe.tre");
+    std::filesystem::remove(dir);
+    std::filesystem::create_directory(dir);
+    std::filesystem::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& name : {dir, pipe}) {
+        CTree tree(nullptr);
+        ASSERT_EQ(loadCaptured(tree, twigPath()).status, 0);
+        const LoadResult r = loadCaptured(tree, name);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.output, "loadDataTre() .. \nCTree::cleanup() .. \nInvalid filename: " + name + "\n");
+        EXPECT_TRUE(tree.noModel);
+        EXPECT_EQ(tree.root, nullptr);
+    }
+    std::filesystem::remove(dir);
+    std::filesystem::remove(pipe);
 }
 
 TEST(Loader, CommentsBlankLinesAndEndOfData)
