@@ -34,14 +34,6 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 
 }  // namespace
 
-void CSegment::computeForces()
-{
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->computeForces();
-    computeOwnForces(sampleWind());
-}
-
 // The per-element operations of the tree's step are flattened: the helpers
 // they call are compiled into them, so that their values stay in registers
 // (about a tenth less time per element).
@@ -190,14 +182,6 @@ void CSegment::computeDampingForce()
 // Semi-implicit Euler on the direction: a = F / mass; v += a h with
 // h = min(timeStep, 0.04); |v| <= 1; direction := normalise(direction + v).
 // The velocity is a change of direction per step and is added whole.
-void CSegment::step()
-{
-    stepOwn();
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->step();
-}
-
 [[gnu::flatten]] void CSegment::stepOwn()
 {
     if (!frozen) {

@@ -7,6 +7,7 @@
 
 #include "elements/leaf.h"
 #include "elements/segment.h"
+#include "elements/subtree_walk.h"
 #include "tree/tree_graphics.h"
 
 CTree::CTree(CWind* w) : wind(w)
@@ -59,28 +60,18 @@ void CTree::createRoot()
     root->restModelTransformInverse = root->restLocalTransformInverse = Translate(0.0, 0.0, 1.0);
 }
 
-// The elements under the root live in elementArena: they are destroyed in
-// place here (the block itself is freed by releaseModel); the root is the
-// one element made with new.
 void CTree::forEachElement(void (*visit)(CTreeElement*))
 {
-    std::vector<CTreeElement*> pending;
     if (root && rootChild)
-        pending.push_back(rootChild);
-    while (!pending.empty()) {
-        CTreeElement* element = pending.back();
-        pending.pop_back();
-        if (auto* segment = dynamic_cast<CSegment*>(element))
-            for (uint32_t i = 0; i < segment->childCount; ++i)
-                if (segment->children[i])
-                    pending.push_back(segment->children[i]);
-        visit(element);
-    }
+        forEachPreOrder(rootChild, [visit](CTreeElement* element, CSegment*) { visit(element); });
 }
 
-// Everything that points at the destroyed elements forgets them too, so that
-// after a second 'P' record only the new hierarchy animates (the old one's
-// matrix slots keep what the loader wrote) and its elements reuse the block.
+// The elements under the root live in elementArena: they are destroyed in
+// place here (the block itself is freed by releaseModel); the root is the
+// one element made with new. Whatever lists the destroyed elements forgets
+// them too, so that after a second 'P' record only the new hierarchy
+// animates (the old one's matrix slots keep what the loader wrote) and its
+// elements reuse the block.
 void CTree::destroyHierarchy()
 {
     if (!root)

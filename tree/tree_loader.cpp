@@ -7,8 +7,8 @@
 // children than follow, an element index outside 1..N or used twice, a
 // vertex bound to an element outside 0..N, a triangle vertex number not
 // below the vertex count, a material block cut short, an element field out
-// of range, a hierarchy deeper than maxTreeDepth) is refused as a whole with
-// one "ERROR: file:line: ..." line; the tree is then left empty.
+// of range) is refused as a whole with one "ERROR: file:line: ..." line; the
+// tree is then left empty.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -28,8 +28,6 @@
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 
-// Deepest hierarchy accepted: the element walks recurse once per level.
-constexpr uint32_t maxTreeDepth = 4096;
 // Largest magnitude accepted in an element field (length, diameter,
 // direction, attachment): keeps every frame finite.
 constexpr double maxElementValue = 1e9;
@@ -295,8 +293,6 @@ int TreeFileReader::readElement(char kind, const char* line, const char* end)
     CSegment& P = *current;
     if (P.depth == 0 && P.attachedCount >= 1)
         return fail("more than one top-level element");
-    if (P.depth + 1 > maxTreeDepth)
-        return fail("hierarchy deeper than %u levels", maxTreeDepth);
 
     const bool isSegment = kind == 'S';
     const Fields f(line, end, isSegment ? 9 : 6);

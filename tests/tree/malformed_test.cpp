@@ -104,27 +104,3 @@ TEST(Malformed, ElementValueOutOfRange)
     expectRefused("P 0 0 0\nS 1 1 0 0 inf 1 0 1\n", 2, "element value out of range");
     expectRefused("P 0 0 0\nS 1 1 0 0 1 nan 0 1\n", 2, "element value out of range");
 }
-
-TEST(Malformed, HierarchyTooDeep)
-{
-    std::string text = "P 0 0 0\n";
-    const int depth = 4097;
-    for (int i = 1; i < depth; ++i)
-        text += "S 1 1 0 0 1 1 1 " + std::to_string(i) + "\n";
-    text += "L 0 0 1 1 " + std::to_string(depth) + "\n";
-    expectRefused(text, depth + 1, "hierarchy deeper than 4096 levels");
-}
-
-TEST(Malformed, DeepestAcceptedHierarchyLoads)
-{
-    std::string text = "P 0 0 0\n";
-    const int depth = 4096;
-    for (int i = 1; i < depth; ++i)
-        text += "S 1 0.1 0 0 1 1 1 " + std::to_string(i) + "\n";
-    text += "L 0 0 1 1 " + std::to_string(depth) + "\n";
-    CTree tree(nullptr);
-    ASSERT_EQ(loadCaptured(tree, writeTreeFile(text)).status, 0);
-    EXPECT_EQ(tree.maxDepth, 4096u);
-    EXPECT_EQ(tree.root->height, 4096u);
-    tree.reset();
-}
