@@ -15,10 +15,16 @@ CTree::CTree(CWind* w) : wind(w)
     for (Matrix4& m : shiverMatrices)
         m = identityMatrix();
     createRoot();
-    elementCount = segmentCount = leafCount = 0;
-    indexCount = triangleCount = normalCount = vertexCount = 0;
-    useFileMesh = false;
+    zeroCounts();
     noModel = true;
+}
+
+void CTree::zeroCounts()
+{
+    elementCount = segmentCount = leafCount = matrixCount = maxDepth = materialCount = 0;
+    vertexCount = normalCount = indexCount = triangleCount = texCoordCount = 0;
+    nextVertex = nextTriangle = nextIndex = nextNormal = nextTexCoord = nextMaterial = 0;
+    useFileMesh = false;
 }
 
 // A loaded model is cleaned up once, GL objects included; without one there

@@ -68,6 +68,9 @@ public:
     void destroyHierarchy();
     // Releases the elements, the model arrays and the GL objects (no message).
     void releaseModel();
+    // Every count of the model and every append position 0, useFileMesh
+    // false: a new tree, the start of a load and a refused load.
+    void zeroCounts();
 
     uint32_t elementCount = 0;          // 'S' and 'L' records in the file
     uint32_t segmentCount = 0;          // segments made since the last root creation
