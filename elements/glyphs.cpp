@@ -2,11 +2,10 @@
 // velocity) as coloured lines starting at the element, and, on request, each
 // segment's local axes. The lines are handed, in model space, to the drawing
 // table the renderer installs.
-#include <vector>
-
 #include "elements/glyph_drawing.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
+#include "elements/subtree_walk.h"
 #include "parameters/parameters.h"
 
 const GlyphDrawing* glyphDrawing = nullptr;
@@ -78,23 +77,10 @@ void CLeaf::drawOwnGlyphs()
     drawVector(*this, showRestorationGlyphs, h, restorationForce, 1, 0, 0);
 }
 
-// The glyphs of the segment and everything it holds, parents first, walked
-// with a stack of its own: a scanned stem can be many thousands of levels
-// deep.
+// The glyphs of the segment and everything it holds, parents first.
 void CSegment::drawGlyphs(int32_t)
 {
-    std::vector<CTreeElement*> pending{this};
-    while (!pending.empty()) {
-        CTreeElement* e = pending.back();
-        pending.pop_back();
-        e->drawOwnGlyphs();
-        const CSegment* s = dynamic_cast<const CSegment*>(e);
-        if (!s)
-            continue;  // a leaf
-        for (uint32_t c = s->childCount; c-- > 0;)
-            if (s->children[c])
-                pending.push_back(s->children[c]);
-    }
+    forEachPreOrder(this, [](CTreeElement* e, CSegment*) { e->drawOwnGlyphs(); });
 }
 
 void CLeaf::drawGlyphs(int32_t) { drawOwnGlyphs(); }

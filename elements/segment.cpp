@@ -1,12 +1,15 @@
 // CSegment: construction, initialisation of a branch segment's derived
-// quantities and rest frames, its height, the animation level of detail and
-// the reset to rest. The bending model itself is in segment_dynamics.cpp.
+// quantities and rest frames, and the walks over its subtree: height,
+// animation level of detail, reset to rest, forces and step. The bending
+// model itself (each segment's own forces and step) is in
+// segment_dynamics.cpp.
 #include "elements/segment.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "elements/subtree_walk.h"
 #include "parameters/parameters.h"
 
 long CSegment::liveCount = 0;
@@ -40,12 +43,23 @@ void CSegment::initialise()
     velocity = Vec3{};
 }
 
+// The walks below run over the segment's subtree with an explicit stack
+// (subtree_walk.h) and apply each element's own share of the operation: a
+// leaf's operations are its own share already.
+
 uint32_t CSegment::computeHeight()
 {
-    height = 1;
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            height = std::max(height, children[i]->computeHeight() + 1);
+    forEachPostOrder(this, [](CTreeElement* element, CSegment* segment) {
+        if (!segment) {
+            element->computeHeight();
+            return;
+        }
+        uint32_t height = 1;
+        for (uint32_t i = 0; i < segment->childCount; ++i)
+            if (const CTreeElement* child = segment->children[i])
+                height = std::max(height, child->height + 1);
+        segment->height = height;
+    });
     return height;
 }
 
@@ -54,9 +68,9 @@ uint32_t CSegment::computeHeight()
 // multiples of the every-n-th divisors; the assert values make every segment
 // within that many levels of the root or the tips bend whatever the window.
 // A divisor of 0 counts as 1.
-void CSegment::applyAnimationLod()
+static void setFrozenByLod(CSegment& s)
 {
-    const uint32_t D = depth, H = height;
+    const uint32_t D = s.depth, H = s.height;
     const uint32_t nthForward = std::max<uint32_t>(static_cast<uint32_t>(bendEveryNthForward), 1);
     const uint32_t nthReverse = std::max<uint32_t>(static_cast<uint32_t>(bendEveryNthReverse), 1);
     const bool inWindow = static_cast<uint32_t>(bendMinForward) <= D &&
@@ -64,18 +78,46 @@ void CSegment::applyAnimationLod()
                           static_cast<uint32_t>(bendMinReverse) <= H &&
                           H <= static_cast<uint32_t>(bendMaxReverse) && D % nthForward == 0 &&
                           H % nthReverse == 0;
-    frozen = !inWindow && D > static_cast<uint32_t>(assertBendMinForward) &&
-             H > static_cast<uint32_t>(assertBendMinReverse);
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->applyAnimationLod();
+    s.frozen = !inWindow && D > static_cast<uint32_t>(assertBendMinForward) &&
+               H > static_cast<uint32_t>(assertBendMinReverse);
+}
+
+void CSegment::applyAnimationLod()
+{
+    forEachPreOrder(this, [](CTreeElement* element, CSegment* segment) {
+        if (segment)
+            setFrozenByLod(*segment);
+        else
+            element->applyAnimationLod();
+    });
 }
 
 void CSegment::resetToRest()
 {
-    copyRestState();
-    velocity = Vec3{};
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->resetToRest();
+    forEachPreOrder(this, [](CTreeElement* element, CSegment* segment) {
+        if (!segment) {
+            element->resetToRest();
+            return;
+        }
+        segment->copyRestState();
+        segment->velocity = Vec3{};
+    });
+}
+
+// Children first: a segment's backpropagated force reads its children's
+// forces of this step.
+void CSegment::computeForces(const float treeOrigin[3])
+{
+    forEachPostOrder(this, [treeOrigin](CTreeElement* element, CSegment* segment) {
+        if (segment)
+            segment->computeOwnForces(segment->sampleWind(treeOrigin));
+        else
+            element->computeForces(treeOrigin);
+    });
+}
+
+// Parents first: an element's frames are built on its parent's new ones.
+void CSegment::step(float dt)
+{
+    forEachPreOrder(this, [dt](CTreeElement* element, CSegment*) { element->stepOwn(dt); });
 }

@@ -33,14 +33,6 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 
 }  // namespace
 
-void CSegment::computeForces(const float treeOrigin[3])
-{
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->computeForces(treeOrigin);
-    computeOwnForces(sampleWind(treeOrigin));
-}
-
 // The wind at the segment's midpoint, half its length up its own axis.
 Vec3 CSegment::sampleWind(const float treeOrigin[3]) const
 {
@@ -200,14 +192,6 @@ void CSegment::computeDampingForce()
 // h = min(dt, 0.04), dt the step's time in seconds; |v| <= 1;
 // direction := normalise(direction + v). The velocity is a change of
 // direction per step and is added whole.
-void CSegment::step(float dt)
-{
-    stepOwn(dt);
-    for (uint32_t i = 0; i < childCount; ++i)
-        if (children[i])
-            children[i]->step(dt);
-}
-
 [[gnu::flatten]] void CSegment::stepOwn(float dt)
 {
     if (!frozen) {

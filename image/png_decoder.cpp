@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "image/inflate.h"
+#include "image/regular_file.h"
 
 namespace {
 
@@ -398,18 +398,7 @@ int decode(PngDecoder& d, const std::vector<unsigned char>& in, std::vector<unsi
 
 void loadFileBytes(const char* fileName, std::vector<unsigned char>& bytes)
 {
-    bytes.clear();
-    FILE* f = std::fopen(fileName, "rb");
-    if (!f)
-        return;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        if (size > 0 && std::fseek(f, 0, SEEK_SET) == 0) {
-            bytes.resize(size_t(size));
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
-        }
-    }
-    std::fclose(f);
+    readWholeFile(fileName, bytes);
 }
 
 int decodePngImage(const std::vector<unsigned char>& in, std::vector<unsigned char>& out)

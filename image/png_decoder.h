@@ -76,7 +76,8 @@ public:
     bool backgroundSet = false;            // a well-formed bKGD was seen; not used
 };
 
-// Reads the whole file into bytes; a file that cannot be opened leaves it empty.
+// Reads the whole file into bytes; a file that cannot be opened, or is no
+// regular file (a directory, a device), leaves it empty.
 void loadFileBytes(const char* fileName, std::vector<unsigned char>& bytes);
 
 // Decodes a PNG file held in `in` into `out`: width * height * 4 bytes, rows

@@ -13,26 +13,17 @@ namespace {
 
 GLuint whiteTextureName = 0;
 
-void markLeaves(const CTreeElement* element, std::vector<uint8_t>& slots)
-{
-    if (!element)
-        return;
-    if (const auto* segment = dynamic_cast<const CSegment*>(element)) {
-        for (uint32_t c = 0; c < segment->childCount; ++c)
-            markLeaves(segment->children ? segment->children[c] : nullptr, slots);
-        return;
-    }
-    int32_t slot = element->matrixIndex;
-    if (slot > 0 && static_cast<size_t>(slot) < slots.size())
-        slots[slot] = 1;
-}
-
 }  // namespace
 
 std::vector<uint8_t> leafSlots(const CTree& tree)
 {
+    // Every element of the current hierarchy, without a walk down it.
     std::vector<uint8_t> slots(tree.matrices.size() / 16, 0);
-    markLeaves(tree.root, slots);
+    for (const CTreeElement* element : tree.elementOrder) {
+        const int32_t slot = element->matrixIndex;
+        if (!dynamic_cast<const CSegment*>(element) && slot > 0 && static_cast<size_t>(slot) < slots.size())
+            slots[slot] = 1;
+    }
     return slots;
 }
 

@@ -5,9 +5,12 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/windows.h"
+#include "image/regular_file.h"
 #include "tree/tree_graphics.h"
 
 uint32_t shaderProgram = 0, vertexShader = 0, fragmentShader = 0;
@@ -15,31 +18,19 @@ uint32_t shaderProgram = 0, vertexShader = 0, fragmentShader = 0;
 // initGLSL ran and the program did not link: the button stays disabled.
 static bool glslInitFailed = false;
 
-// Shader sources are small; anything larger than this is not one (a
-// directory, a device) and is refused rather than allocated.
-static const long MAX_SHADER_FILE_SIZE = 16L * 1024 * 1024;
+// Shader sources are small: a larger file is not one and is refused rather
+// than allocated.
+static const size_t MAX_SHADER_FILE_SIZE = size_t(16) << 20;
 
+// The whole source, NUL-terminated, in a buffer the caller deletes; null for
+// a file that cannot be read (missing, no regular file, too large) or is empty.
 char* readTextFile(const char* fileName) {
-    if (fileName == nullptr)
+    std::vector<unsigned char> bytes;
+    if (!readWholeFile(fileName, bytes, MAX_SHADER_FILE_SIZE) || bytes.empty())
         return nullptr;
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr)
-        return nullptr;
-    char* text = nullptr;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        size = std::ftell(file);
-    if (size >= 1 && size <= MAX_SHADER_FILE_SIZE) {
-        std::rewind(file);
-        text = new char[size + 1];
-        std::size_t count = std::fread(text, 1, static_cast<std::size_t>(size), file);
-        text[count] = '\0';
-        if (count == 0) {  // nothing arrived (e.g. a directory)
-            delete[] text;
-            text = nullptr;
-        }
-    }
-    std::fclose(file);
+    char* text = new char[bytes.size() + 1];
+    std::memcpy(text, bytes.data(), bytes.size());
+    text[bytes.size()] = '\0';
     return text;
 }
 

@@ -2,10 +2,12 @@
 // operations through which the program reaches the element hierarchy.
 #include "tree/tree.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "elements/leaf.h"
 #include "elements/segment.h"
+#include "elements/subtree_walk.h"
 #include "tree/tree_graphics.h"
 
 CTree::CTree(CWind* w) : wind(w)
@@ -13,10 +15,16 @@ CTree::CTree(CWind* w) : wind(w)
     for (Matrix4& m : shiverMatrices)
         m = identityMatrix();
     createRoot();
-    elementCount = segmentCount = leafCount = 0;
-    indexCount = triangleCount = normalCount = vertexCount = 0;
-    useFileMesh = false;
+    zeroCounts();
     noModel = true;
+}
+
+void CTree::zeroCounts()
+{
+    elementCount = segmentCount = leafCount = matrixCount = maxDepth = materialCount = 0;
+    vertexCount = normalCount = indexCount = triangleCount = texCoordCount = 0;
+    nextVertex = nextTriangle = nextIndex = nextNormal = nextTexCoord = nextMaterial = 0;
+    useFileMesh = false;
 }
 
 // A loaded model is cleaned up once, GL objects included; without one there
@@ -58,25 +66,18 @@ void CTree::createRoot()
     root->restModelTransformInverse = root->restLocalTransformInverse = Translate(0.0, 0.0, 1.0);
 }
 
-// The elements under the root live in elementArena: they are destroyed in
-// place here (the block itself is freed by releaseModel); the root is the
-// one element made with new.
 void CTree::forEachElement(void (*visit)(CTreeElement*))
 {
-    std::vector<CTreeElement*> pending;
     if (root && rootChild)
-        pending.push_back(rootChild);
-    while (!pending.empty()) {
-        CTreeElement* element = pending.back();
-        pending.pop_back();
-        if (auto* segment = dynamic_cast<CSegment*>(element))
-            for (uint32_t i = 0; i < segment->childCount; ++i)
-                if (segment->children[i])
-                    pending.push_back(segment->children[i]);
-        visit(element);
-    }
+        forEachPreOrder(rootChild, [visit](CTreeElement* element, CSegment*) { visit(element); });
 }
 
+// The elements under the root live in elementArena: they are destroyed in
+// place here (the block itself is freed by releaseModel); the root is the
+// one element made with new. Whatever lists the destroyed elements forgets
+// them too, so that after a second 'P' record only the new hierarchy
+// animates (the old one's matrix slots keep what the loader wrote) and its
+// elements reuse the block.
 void CTree::destroyHierarchy()
 {
     if (!root)
@@ -85,6 +86,10 @@ void CTree::destroyHierarchy()
     rootChild = nullptr;
     delete root;
     root = nullptr;
+    elementOrder.clear();
+    std::fill(childSlots.begin(), childSlots.begin() + childSlotsUsed, nullptr);
+    childSlotsUsed = 0;
+    elementArenaUsed = 0;
 }
 
 // Frees a vector's storage, not just its contents.

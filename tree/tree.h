@@ -64,10 +64,14 @@ public:
     // Calls visit on every element under the root (not the root), parents
     // before their children; visit may destroy the element it is given.
     void forEachElement(void (*visit)(CTreeElement*));
-    // Destroys the root and every element under it (no message).
+    // Destroys the root and every element under it (no message) and empties
+    // elementOrder and the used childSlots with them.
     void destroyHierarchy();
     // Releases the elements, the model arrays and the GL objects (no message).
     void releaseModel();
+    // Every count of the model and every append position 0, useFileMesh
+    // false: a new tree, the start of a load and a refused load.
+    void zeroCounts();
 
     uint32_t elementCount = 0;          // 'S' and 'L' records in the file
     uint32_t segmentCount = 0;          // segments made since the last root creation

@@ -1,14 +1,16 @@
 // The tree file loader: the extension check, a counting pass that sizes every
-// array, a parsing pass that fills them and builds the elements, and the
-// post-processing that prepares the model for animation and drawing.
+// array, a structure pass that refuses a malformed file before anything is
+// allocated for it, a parsing pass that fills the arrays and builds the
+// elements, and the post-processing that prepares the model for animation
+// and drawing.
 //
 // A file that breaks the format's structure (no 'P' before the first
 // element, not exactly one top-level element, a segment announcing more
 // children than follow, an element index outside 1..N or used twice, a
 // vertex bound to an element outside 0..N, a triangle vertex number not
 // below the vertex count, a material block cut short, an element field out
-// of range, a hierarchy deeper than maxTreeDepth) is refused as a whole with
-// one "ERROR: file:line: ..." line; the tree is then left empty.
+// of range) is refused as a whole with one "ERROR: file:line: ..." line; the
+// tree is then left empty.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -22,13 +24,12 @@
 
 #include "elements/leaf.h"
 #include "elements/segment.h"
+#include "image/regular_file.h"
 #include "tree/line_reader.h"
 #include "tree/number_text.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 
-// Deepest hierarchy accepted: the element walks recurse once per level.
-constexpr uint32_t maxTreeDepth = 4096;
 // Largest magnitude accepted in an element field (length, diameter,
 // direction, attachment): keeps every frame finite.
 constexpr double maxElementValue = 1e9;
@@ -76,7 +77,15 @@ struct Fields {
     int integer(int k) const { return start[k] ? parseInt(start[k], end) : 0; }
 };
 
-// The two passes over one open file.
+// The file's own mesh is used when it is complete: triangles, and as many
+// normals and texture coordinates as vertices.
+bool fileMeshComplete(const CTree& t)
+{
+    return t.triangleCount > 0 && t.vertexCount > 0 && t.vertexCount == t.normalCount &&
+           t.vertexCount == t.texCoordCount;
+}
+
+// The passes over one open file: counting, structure, parsing.
 class TreeFileReader {
 public:
     TreeFileReader(CTree& t, std::FILE* file, const char* name) : tree(t), lines(file), fileName(name)
@@ -84,12 +93,14 @@ public:
     }
 
     int countRecords();
+    int checkStructure();
     int allocate();
     int parseRecords();
 
 private:
     int fail(const char* format, ...);
     int fail(unsigned long line, const char* format, ...);
+    int checkElement(char kind, const Fields& f);
     int readMaterial();
     int readElement(char kind, const char* line, const char* end);
     int readVertex(const Fields& f);
@@ -101,6 +112,16 @@ private:
     CSegment* current = nullptr;     // the segment whose children come next
     bool seenPosition = false;       // a 'P' record was read
     uint32_t elementsRead = 0;
+
+    // The structure pass's picture of the hierarchy, without elements: the
+    // segments still waiting for children, innermost last.
+    struct OpenSegment {
+        int32_t index;
+        uint32_t childCount, attached;
+    };
+    std::vector<OpenSegment> open;
+    uint32_t topLevelAttached = 0;   // complete elements under the current root
+    bool topLevelSeen = false;       // an element came after the last 'P'
     std::vector<unsigned char> indexUsed;  // per element index, 1 once read
 };
 
@@ -202,6 +223,129 @@ static std::byte* allocateElementBlock(size_t size)
     return static_cast<std::byte*>(block);
 }
 
+// The structure pass: every rule of the format that refuses a file, checked
+// against the final counts before anything is allocated for them, so that a
+// refused file costs no more memory than a few bytes per line (the index
+// table and the segments waiting for children). The parsing pass that
+// follows can then trust the structure.
+int TreeFileReader::checkStructure()
+{
+    const CTree& t = tree;
+    const bool fileMesh = fileMeshComplete(t);
+    try {
+        indexUsed.assign(static_cast<size_t>(t.elementCount) + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return fail("not enough memory for %u tree elements", t.elementCount);
+    }
+    lines.rewind();
+    const char* line;
+    size_t length;
+    while (lines.next(line, length)) {
+        if (length == 0)
+            continue;
+        const unsigned char kind = static_cast<unsigned char>(line[0]);
+        if (kind == 0xFF)
+            break;
+        const void* nul = std::memchr(line, 0, length);
+        const char* end = nul ? static_cast<const char*>(nul) : line + length;
+        switch (kind) {
+        case 'M':
+            for (int i = 0; i < 6; ++i)
+                if (!lines.next(line, length))
+                    break;  // the counting pass has refused a short block
+            break;
+        case 'P':
+            if (!open.empty())
+                return fail("segment %d announces %u children, only %u follow", open.back().index,
+                            open.back().childCount, open.back().attached);
+            seenPosition = true;
+            topLevelSeen = false;
+            topLevelAttached = 0;
+            break;
+        case 'S':
+            if (checkElement('S', Fields(line, end, 9)))
+                return 1;
+            break;
+        case 'L':
+            if (checkElement('L', Fields(line, end, 6)))
+                return 1;
+            break;
+        case 'V':
+            if (fileMesh) {
+                const double element = Fields(line, end, 5).real(4);
+                if (!(element > -1.0 && element < t.elementCount + 1.0))
+                    return fail("vertex bound to element %g outside 0..%u", element, t.elementCount);
+            }
+            break;
+        case 'F':
+            if (fileMesh) {
+                const Fields f(line, end, 5);
+                for (int k = 1; k <= 3; ++k)
+                    if (static_cast<uint32_t>(f.integer(k)) >= t.vertexCount)
+                        return fail("triangle vertex %d not below the vertex count %u", f.integer(k),
+                                    t.vertexCount);
+            }
+            break;
+        default: break;
+        }
+    }
+    if (!seenPosition || !topLevelSeen)
+        return fail("no tree element in the file");
+    if (!open.empty())
+        return fail("segment %d announces %u children, only %u follow", open.back().index,
+                    open.back().childCount, open.back().attached);
+    std::vector<unsigned char>().swap(indexUsed);
+    std::vector<OpenSegment>().swap(open);
+    elementsRead = 0;
+    seenPosition = false;
+    return 0;
+}
+
+// One 'S' or 'L' record of the structure pass: its place in the hierarchy,
+// its values and its index. Mirrors the attaching of the parsing pass: an
+// element completes when it has no children to wait for, and completes every
+// waiting ancestor whose last child it was.
+int TreeFileReader::checkElement(char kind, const Fields& f)
+{
+    const CTree& t = tree;
+    if (!seenPosition)
+        return fail("no 'P' record before the first element");
+    if (open.empty() && topLevelAttached >= 1)
+        return fail("more than one top-level element");
+    const bool isSegment = kind == 'S';
+    // S length diameter dx dy dz attach children index; L dx dy dz attach index.
+    const int first = isSegment ? 3 : 1;
+    for (int k = 1; k < first + 4; ++k)
+        if (!inRange(f.real(k)))
+            return fail("element value out of range");
+    const uint32_t children = isSegment ? static_cast<uint32_t>(f.integer(7)) : 0;
+    const int index = f.integer(isSegment ? 8 : 5);
+    if (index < 1 || static_cast<uint32_t>(index) > t.elementCount)
+        return fail("element index %d outside 1..%u", index, t.elementCount);
+    if (indexUsed[index])
+        return fail("element index %d used twice", index);
+    indexUsed[index] = 1;
+    ++elementsRead;
+    const uint32_t following = t.elementCount - elementsRead;
+    if (children > following)
+        return fail("segment announces %u children, only %u elements follow", children, following);
+    topLevelSeen = true;
+    if (children > 0) {
+        open.push_back({index, children, 0});
+        return 0;
+    }
+    for (;;) {
+        if (open.empty()) {
+            ++topLevelAttached;
+            return 0;
+        }
+        OpenSegment& parent = open.back();
+        if (++parent.attached < parent.childCount)
+            return 0;
+        open.pop_back();
+    }
+}
+
 int TreeFileReader::allocate()
 {
     CTree& t = tree;
@@ -218,8 +362,7 @@ int TreeFileReader::allocate()
         // The file's own mesh when it is complete, else one generated from
         // the elements: a leaf is a quad (4 vertices, 2 triangles), a segment
         // an 8-sided cylinder (16 vertices, 16 triangles).
-        if (t.triangleCount > 0 && t.vertexCount > 0 && t.vertexCount == t.normalCount &&
-            t.vertexCount == t.texCoordCount) {
+        if (fileMeshComplete(t)) {
             t.useFileMesh = true;
         } else {
             t.triangleCount = 2 * t.leafCount + 16 * t.segmentCount;
@@ -237,8 +380,6 @@ int TreeFileReader::allocate()
         t.materials.assign(t.materialCount, Material{});
         t.materialFirstIndex.assign(t.materialCount, 0u);
         t.materialIndexCount.assign(t.materialCount, 0u);
-        t.nextVertex = t.nextTriangle = t.nextIndex = 0;
-        t.nextNormal = t.nextTexCoord = t.nextMaterial = 0;
 
         // The elements, in file order, in one block; every segment's children
         // array in one table (each element fills at most one slot).
@@ -252,7 +393,6 @@ int TreeFileReader::allocate()
         t.elementOrder.clear();
         t.elementOrder.reserve(t.elementCount);
         t.childSlotsUsed = 0;
-        indexUsed.assign(t.matrixCount, 0);
     } catch (const std::bad_alloc&) {
         return fail("not enough memory for %u tree elements", t.elementCount);
     }
@@ -289,13 +429,11 @@ int TreeFileReader::readMaterial()
 int TreeFileReader::readElement(char kind, const char* line, const char* end)
 {
     CTree& t = tree;
-    if (!seenPosition)
-        return fail("no 'P' record before the first element");
+    // The structure pass has checked the file; what is checked here keeps
+    // the arrays safe should the file have changed since.
+    if (!seenPosition || !current || (current->depth == 0 && current->attachedCount >= 1))
+        return fail("the file changed while it was read");
     CSegment& P = *current;
-    if (P.depth == 0 && P.attachedCount >= 1)
-        return fail("more than one top-level element");
-    if (P.depth + 1 > maxTreeDepth)
-        return fail("hierarchy deeper than %u levels", maxTreeDepth);
 
     const bool isSegment = kind == 'S';
     const Fields f(line, end, isSegment ? 9 : 6);
@@ -307,21 +445,13 @@ int TreeFileReader::readElement(char kind, const char* line, const char* end)
     const double attach = f.real(first + 3);
     const uint32_t children = isSegment ? static_cast<uint32_t>(f.integer(7)) : 0;
     const int index = f.integer(isSegment ? 8 : 5);
-    if (!inRange(length) || !inRange(diameter) || !inRange(dx) || !inRange(dy) || !inRange(dz) ||
-        !inRange(attach))
-        return fail("element value out of range");
-    if (index < 1 || static_cast<uint32_t>(index) > t.elementCount)
-        return fail("element index %d outside 1..%u", index, t.elementCount);
-    if (indexUsed[index])
-        return fail("element index %d used twice", index);
-    ++elementsRead;
-    const uint32_t following = t.elementCount - elementsRead;
-    if (children > following || children > t.childSlots.size() - t.childSlotsUsed)
-        return fail("segment announces %u children, only %u elements follow", children, following);
     const size_t size = isSegment ? sizeof(CSegment) : sizeof(CLeaf);
-    if (t.elementArenaUsed + size > t.elementArenaSize)
+    if (!inRange(length) || !inRange(diameter) || !inRange(dx) || !inRange(dy) || !inRange(dz) ||
+        !inRange(attach) || index < 1 || static_cast<uint32_t>(index) > t.elementCount ||
+        children > t.childSlots.size() - t.childSlotsUsed ||
+        t.elementArenaUsed + size > t.elementArenaSize)
         return fail("the file changed while it was read");
-    indexUsed[index] = 1;
+    ++elementsRead;
 
     // Attach: the new element fills the parent's next child slot.
     void* place = t.elementArena.get() + t.elementArenaUsed;
@@ -392,7 +522,7 @@ int TreeFileReader::readVertex(const Fields& f)
         return fail("the file changed while it was read");
     const double element = f.real(4);
     if (!(element > -1.0 && element < t.elementCount + 1.0))
-        return fail("vertex bound to element %g outside 0..%u", element, t.elementCount);
+        return fail("the file changed while it was read");
     const int32_t e = static_cast<int32_t>(element);
     const uint32_t i = t.nextVertex++;
     Vertex& v = t.vertices[i];
@@ -442,8 +572,7 @@ int TreeFileReader::parseRecords()
         switch (kind) {
         case 'P': {
             if (seenPosition && current && current->depth != 0)
-                return fail("segment %d announces %u children, only %u follow",
-                            current->matrixIndex, current->childCount, current->attachedCount);
+                return fail("the file changed while it was read");
             const Fields f(line, end, 4);
             for (int k = 0; k < 3; ++k)
                 t.position[k] = static_cast<float>(f.real(k + 1));
@@ -497,20 +626,14 @@ int TreeFileReader::parseRecords()
                 for (int k = 0; k < 3; ++k) {
                     corner[k] = static_cast<uint32_t>(f.integer(k + 1));
                     if (corner[k] >= t.vertexCount)
-                        return fail("triangle vertex %d not below the vertex count %u",
-                                    static_cast<int>(corner[k]), t.vertexCount);
+                        return fail("the file changed while it was read");
                 }
                 t.addTriangle(corner[0], corner[1], corner[2], f.integer(4));
             }
             break;
         }
     }
-    if (!t.root || !t.rootChild)
-        return fail("no tree element in the file");
-    if (current != t.root)
-        return fail("segment %d announces %u children, only %u follow", current->matrixIndex,
-                    current->childCount, current->attachedCount);
-    if (elementsRead != t.elementCount)
+    if (!t.root || !t.rootChild || current != t.root || elementsRead != t.elementCount)
         return fail("the file changed while it was read");
     return 0;
 }
@@ -581,20 +704,20 @@ int CTree::loadDataTre(const char* fileName)
         treeGraphics->makeViewportCurrent();
     if (!noModel)
         cleanup();
-    std::FILE* file = std::fopen(fileName, "rb");
+    // A directory or a device is no tree file: it cannot be opened as one.
+    std::FILE* file = openRegularFile(fileName);
     if (!file) {
         std::printf("Invalid filename: %s\n", fileName);
         std::fflush(stdout);
         return 1;
     }
-    elementCount = segmentCount = leafCount = vertexCount = normalCount = texCoordCount = 0;
-    triangleCount = materialCount = maxDepth = 0;
-    useFileMesh = false;
+    zeroCounts();
     int failed;
     {
         TreeFileReader reader(*this, file, fileName);
         try {
-            failed = reader.countRecords() || reader.allocate() || reader.parseRecords();
+            failed = reader.countRecords() || reader.checkStructure() || reader.allocate() ||
+                     reader.parseRecords();
         } catch (const std::bad_alloc&) {
             std::printf("ERROR: %s: not enough memory\n", fileName);
             failed = 1;
@@ -604,9 +727,7 @@ int CTree::loadDataTre(const char* fileName)
     if (failed) {
         // Refused: nothing of the file stays, as after a file that cannot be opened.
         releaseModel();
-        elementCount = segmentCount = leafCount = matrixCount = vertexCount = normalCount = 0;
-        texCoordCount = triangleCount = indexCount = materialCount = maxDepth = 0;
-        useFileMesh = false;
+        zeroCounts();
         noModel = true;
         std::fflush(stdout);
         return 1;

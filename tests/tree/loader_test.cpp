@@ -1,9 +1,13 @@
 // The tree file format: the worked example, the extension check, records,
 // fields, comments, material blocks, the mesh decision, grouping by material
 // and the file mesh in element space.
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +18,7 @@
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
 #include "tree_files.h"
+#include "wind/wind.h"
 
 
 TEST(Loader, WorkedExampleStatistics)
@@ -79,6 +84,28 @@ TEST(Loader, ExtensionCheck)
         EXPECT_EQ(tree.root, nullptr);
         EXPECT_TRUE(tree.vertices.empty() && tree.matrices.empty());
     }
+}
+
+// A directory or a pipe named like a tree file cannot be opened as one: the
+// message of a missing file, the model gone, and no wait for a pipe's writer.
+TEST(Loader, OnlyRegularFilesAreTreeFiles)
+{
+    const std::string dir = scratchPath(".dir.tre"), pipe = scratchPath(".pipe.tre");
+    std::filesystem::remove(dir);
+    std::filesystem::create_directory(dir);
+    std::filesystem::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& name : {dir, pipe}) {
+        CTree tree(nullptr);
+        ASSERT_EQ(loadCaptured(tree, twigPath()).status, 0);
+        const LoadResult r = loadCaptured(tree, name);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.output, "loadDataTre() .. \nCTree::cleanup() .. \nInvalid filename: " + name + "\n");
+        EXPECT_TRUE(tree.noModel);
+        EXPECT_EQ(tree.root, nullptr);
+    }
+    std::filesystem::remove(dir);
+    std::filesystem::remove(pipe);
 }
 
 TEST(Loader, CommentsBlankLinesAndEndOfData)
@@ -380,6 +407,25 @@ TEST(Loader, CountsDepthShiverAndReload)
     EXPECT_EQ(tree.elementCount, 2u);
     EXPECT_EQ(tree.segmentCount, 1u);
     EXPECT_EQ(tree.trunk()->matrixIndex, 2);
+    EXPECT_EQ(CSegment::liveCount, segmentsBefore + 2);  // the first tree is gone
+
+    // Only the second hierarchy animates: the first one's slot keeps the
+    // rest pose the loader wrote, the second one's bends in the wind.
+    CWind wind;
+    CTree windy(&wind);
+    ASSERT_EQ(loadCaptured(windy, writeTreeFile("P 0 0 0\nS 1 1 0 0 1 1 0 1\nP 0 0 0\nS 1 0.1 1 0 1 1 0 2\n", "4.tre")).status, 0);
+    const std::vector<float> loaded = windy.matrices;
+    for (int i = 0; i < 5; ++i)
+        windy.animate(0.04f);
+    windy.reset();
+    windy.applyAnimationLod();
+    windy.animate(0.04f);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(windy.matrices[16 + k], loaded[16 + k]) << k;
+    EXPECT_NE(windy.matrices[32 + 4], loaded[32 + 4]);  // its axis turned
+    ::testing::internal::CaptureStdout();
+    windy.cleanup();
+    ::testing::internal::GetCapturedStdout();
 
     ::testing::internal::CaptureStdout();
     tree.cleanup();

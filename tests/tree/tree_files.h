@@ -23,16 +23,22 @@ inline const char* twigStatistics =
     "             1 materials\n"
     "             2 recursion depth max\n";
 
-// Writes text to a file named after the running test (plus suffix) and
-// returns its path.
-inline std::string writeTreeFile(const std::string& text, const std::string& suffix = ".tre")
+// A scratch path named after the running test (plus suffix); nothing is
+// written there.
+inline std::string scratchPath(const std::string& suffix = ".tre")
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::filesystem::path dir =
         std::filesystem::path(DOR_BINARY_DIR) / "tests" / "tree-scratch";
     std::filesystem::create_directories(dir);
     const std::string name = std::string(info->test_suite_name()) + "_" + info->name() + suffix;
-    const std::string path = (dir / name).string();
+    return (dir / name).string();
+}
+
+// Writes text to the scratch file of the running test and returns its path.
+inline std::string writeTreeFile(const std::string& text, const std::string& suffix = ".tre")
+{
+    const std::string path = scratchPath(suffix);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

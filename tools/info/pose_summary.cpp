@@ -39,8 +39,6 @@ struct PoseWalk {
             bend = angle;
             bent = s;
         }
-        for (uint32_t i = 0; i < s->childCount; ++i)
-            visit(s->children[i]);
     }
 };
 
@@ -55,8 +53,11 @@ void printPoseAfterSteps(CTree& tree, long steps, double dt)
     }
     for (long i = 0; i < steps; ++i)
         tree.animate(float(dt));
+    // Every element in file order (parents first), without a walk down the
+    // hierarchy: the tip is the first element of the greatest depth.
     PoseWalk walk;
-    walk.visit(trunk);
+    for (const CTreeElement* e : tree.elementOrder)
+        walk.visit(e);
     std::printf("pose after %ld steps of %g s:\n", steps, dt);
     std::printf("trunk (element %d) display matrix:\n", trunk->matrixIndex);
     printDisplayMatrix(&tree.matrices[16 * size_t(trunk->matrixIndex)]);
