@@ -47,6 +47,26 @@ void CSegment::initialise()
 // (subtree_walk.h) and apply each element's own share of the operation: a
 // leaf's operations are its own share already.
 
+void CSegment::setUpAsRoot(CTreeElement** trunkSlot)
+{
+    *trunkSlot = nullptr;
+    children = trunkSlot;
+    childCount = 1;
+    attachedCount = 0;
+    depth = 0;
+    matrixIndex = 0;
+    parent = nullptr;
+    length = 1.0;
+    diameter = 10.0;
+    modelDirection = restDirection = direction = Vec3{0.0f, 0.0f, 1.0f};
+    const Matrix4 I = identityMatrix();
+    restLocalRotation = restModelRotation = I;
+    restLocalRotationInverse = restModelRotationInverse = I;
+    localRotation = I;
+    restModelTransform = restLocalTransform = modelTransform = Translate(0.0, 0.0, -1.0);
+    restModelTransformInverse = restLocalTransformInverse = Translate(0.0, 0.0, 1.0);
+}
+
 uint32_t CSegment::computeHeight()
 {
     forEachPostOrder(this, [](CTreeElement* element, CSegment* segment) {

@@ -26,6 +26,11 @@ public:
 
     // The wind force for the wind vector w (model space).
     void computeWindForce(Vec3 w);
+    // Makes this segment the root that stands for the ground: one child
+    // slot (trunkSlot, emptied), length 1, diameter 10 until the trunk's
+    // initialise, its model frame one unit below the origin so that the
+    // trunk, attached at the root's end, starts at 0.
+    void setUpAsRoot(CTreeElement** trunkSlot);
     void computeBackpropForce();
     void computeDampingForce();
 

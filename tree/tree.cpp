@@ -38,9 +38,7 @@ CTree::~CTree()
 
 CTreeElement* CTree::trunk() const { return root ? root->children[0] : nullptr; }
 
-// The root stands for the ground: one child slot (the trunk), length 1,
-// diameter 10 until the trunk's initialise, its model frame one unit below
-// the origin so that the trunk, attached at the root's end, starts at 0.
+// A fresh root (CSegment::setUpAsRoot) in place of the old hierarchy.
 void CTree::createRoot()
 {
     segmentCount = 0;
@@ -48,22 +46,7 @@ void CTree::createRoot()
     destroyHierarchy();
     root = new CSegment();
     rootChild = nullptr;
-    root->children = &rootChild;
-    root->childCount = 1;
-    root->attachedCount = 0;
-    root->depth = 0;
-    root->matrixIndex = 0;
-    root->parent = nullptr;
-    root->length = 1.0;
-    root->diameter = 10.0;
-    root->modelDirection = root->restDirection = root->direction = Vec3{0.0f, 0.0f, 1.0f};
-    const Matrix4 I = identityMatrix();
-    root->restLocalRotation = root->restModelRotation = I;
-    root->restLocalRotationInverse = root->restModelRotationInverse = I;
-    root->localRotation = I;
-    root->restModelTransform = root->restLocalTransform = Translate(0.0, 0.0, -1.0);
-    root->modelTransform = Translate(0.0, 0.0, -1.0);
-    root->restModelTransformInverse = root->restLocalTransformInverse = Translate(0.0, 0.0, 1.0);
+    root->setUpAsRoot(&rootChild);
 }
 
 void CTree::forEachElement(void (*visit)(CTreeElement*))

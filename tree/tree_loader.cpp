@@ -526,11 +526,11 @@ int TreeFileReader::readVertex(const Fields& f)
     const int32_t e = static_cast<int32_t>(element);
     const uint32_t i = t.nextVertex++;
     Vertex& v = t.vertices[i];
-    const float x = static_cast<float>(f.real(1)), y = static_cast<float>(f.real(2)),
-                z = static_cast<float>(f.real(3));
-    v.position[0] = t.restPositions[3 * i] = x;
-    v.position[1] = t.restPositions[3 * i + 1] = z;
-    v.position[2] = t.restPositions[3 * i + 2] = -y;
+    const Vec3 p = toDisplay({static_cast<float>(f.real(1)), static_cast<float>(f.real(2)),
+                              static_cast<float>(f.real(3))});
+    v.position[0] = t.restPositions[3 * i] = p.x;
+    v.position[1] = t.restPositions[3 * i + 1] = p.y;
+    v.position[2] = t.restPositions[3 * i + 2] = p.z;
     v.matrixIndex = e;
     t.matrixTexCoordOf(e, v.matrixTexCoord);
     return 0;
@@ -595,8 +595,10 @@ int TreeFileReader::parseRecords()
                 if (t.nextNormal >= t.normalCount)
                     return fail("the file changed while it was read");
                 const Fields f(line, end, 4);
-                // (x, y, z) -> display (x, z, -y), made unit; a zero normal stays zero.
-                double n[3] = {f.real(1), f.real(3), -f.real(2)};
+                // To display space, made unit; a zero normal stays zero.
+                const double model[3] = {f.real(1), f.real(2), f.real(3)};
+                double n[3];
+                toDisplay(model, n);
                 const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
                 const uint32_t i = t.nextNormal++;
                 for (int k = 0; k < 3; ++k) {

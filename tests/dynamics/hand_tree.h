@@ -29,17 +29,7 @@ struct HandTree {
     explicit HandTree(int slots) : matrices(16 * (slots + 1), 0.0f)
     {
         childArrays.emplace_back(new CTreeElement*[1]{nullptr});
-        root.children = childArrays.back().get();
-        root.childCount = 1;
-        root.length = 1.0;
-        root.diameter = 10.0;
-        root.modelDirection = root.restDirection = root.direction = {0.0f, 0.0f, 1.0f};
-        const Matrix4 I = identityMatrix();
-        root.restLocalRotation = root.restModelRotation = root.restLocalRotationInverse =
-            root.restModelRotationInverse = I;
-        root.localRotation = I;
-        root.restModelTransform = root.restLocalTransform = root.modelTransform = Translate(0, 0, -1);
-        root.restModelTransformInverse = root.restLocalTransformInverse = Translate(0, 0, 1);
+        root.setUpAsRoot(childArrays.back().get());
         for (Matrix4& m : shiverMatrices)
             m = identityMatrix();
     }
