@@ -246,7 +246,10 @@ int TreeFileReader::checkStructure()
         const unsigned char kind = static_cast<unsigned char>(line[0]);
         if (kind == 0xFF)
             break;
-        const void* nul = std::memchr(line, 0, length);
+        // Only the records checked here are read, up to their line's end or
+        // a NUL byte; the others are passed over unread.
+        const bool read = kind == 'S' || kind == 'L' || (fileMesh && (kind == 'V' || kind == 'F'));
+        const void* nul = read ? std::memchr(line, 0, length) : nullptr;
         const char* end = nul ? static_cast<const char*>(nul) : line + length;
         switch (kind) {
         case 'M':
