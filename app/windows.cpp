@@ -70,6 +70,12 @@ bool viewportContextCurrent()
 
 bool glContextCurrent() { return glXGetCurrentContext() != nullptr; }
 
+void syncWithWindowSystem()
+{
+    if (Display* display = glXGetCurrentDisplay())
+        XSync(display, False);
+}
+
 void checkViewportContext(bool compareDrawable)
 {
     if (viewportWindow != 0 && glutGetWindow() != viewportWindow)

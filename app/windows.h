@@ -19,6 +19,10 @@ void captureViewportContext();    // takes the current context and drawable as t
 bool viewportContextCaptured();   // captureViewportContext found a context
 bool viewportContextCurrent();    // the viewport's context and drawable are current
 bool glContextCurrent();          // some GL context is current on this thread
+// A round trip to the window system: every event it has already generated
+// for this program is then in GLUT's queue (tests driving the windows with
+// synthetic input wait on it).
+void syncWithWindowSystem();
 void initOpenGL();
 // The capability tests: print "Ready for buffer objects \n" and set
 // bufferObjectsReady when the eleven OpenGL 1.5 buffer entry points exist;

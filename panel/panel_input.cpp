@@ -172,6 +172,8 @@ void queue(InputEvent::Kind kind, int code, int state, int modifiers, int x, int
 
 }  // namespace
 
+bool panelInputWaiting() { return !pending.empty(); }
+
 bool panelHoldsKeyboard()
 {
     return ImGui::GetCurrentContext() != nullptr && ImGui::IsAnyItemActive();

@@ -36,6 +36,9 @@ void takePanelInput();
 // Forgets waiting events and held modifiers (a fresh ImGui context).
 void resetPanelInput();
 
+// Whether events still wait for a later frame.
+bool panelInputWaiting();
+
 // Whether the panel holds the keyboard: one of its widgets is active.
 bool panelHoldsKeyboard();
 

@@ -56,11 +56,17 @@ std::vector<std::string> controlsWindows()
 }
 
 // Runs xdotool, then lets the event loop take the events it sent.
+// Sends synthetic input, waits until the X server has delivered it, and runs
+// frames: at least `frames`, and on until the panel has taken every event
+// (a loaded machine may deliver events later or take more frames for them).
 void xdotool(const std::string& arguments, int frames = 6)
 {
     ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    syncWithWindowSystem();
     ASSERT_TRUE(runFrames(frames));
+    for (int extra = 0; panelInputWaiting() && extra < 500; ++extra)
+        ASSERT_TRUE(runFrames(1));
 }
 
 // Centre of a widget's field (a little right of its left edge), in window pixels.
