@@ -188,46 +188,6 @@ void CTurbulenceTile::build(uint64_t newSeed)
         v = float(double(v) * scale);
 }
 
-// Four floats as one SSE register (a GCC and Clang vector type): the three
-// components of a point are interpolated together.
-typedef float Float4 __attribute__((vector_size(16)));
-
-// The curl of psi's trilinear interpolation at a point: with the cell's
-// corners v_zyx and the fractions fx, fy, fz, d psi / dx is the difference
-// across the cell in x interpolated bilinearly in y and z (the same for y
-// and z), and u = (dpsi_z/dy - dpsi_y/dz, dpsi_x/dz - dpsi_z/dx,
-// dpsi_y/dx - dpsi_x/dy), in grid units (the tile's scale takes them up).
-Vec3 CTurbulenceTile::sample(float x, float y, float z) const
-{
-    const float limit = 16777216.0f;  // 2^24: beyond, a float holds no fraction
-    if (!(std::fabs(x) < limit && std::fabs(y) < limit && std::fabs(z) < limit) || points.empty())
-        return {};
-    int ix = int(x), iy = int(y), iz = int(z);
-    ix -= float(ix) > x;  // floor
-    iy -= float(iy) > y;
-    iz -= float(iz) > z;
-    const float fx = x - float(ix), fy = y - float(iy), fz = z - float(iz);
-    const size_t strideY = size_t(PADDED) * 4, strideZ = strideY * PADDED;
-    const float* b = points.data() + size_t(iz & (N - 1)) * strideZ + size_t(iy & (N - 1)) * strideY + size_t(ix & (N - 1)) * 4;
-    auto load = [](const float* p) {
-        Float4 v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    };
-    const Float4 v000 = load(b), v001 = load(b + 4), v010 = load(b + strideY), v011 = load(b + strideY + 4);
-    const Float4 v100 = load(b + strideZ), v101 = load(b + strideZ + 4), v110 = load(b + strideZ + strideY),
-                 v111 = load(b + strideZ + strideY + 4);
-    auto bilerp = [](Float4 a00, Float4 a01, Float4 a10, Float4 a11, float s, float t) {
-        const Float4 b0 = a00 + s * (a01 - a00), b1 = a10 + s * (a11 - a10);
-        return b0 + t * (b1 - b0);
-    };
-    const Float4 gx = bilerp(v001 - v000, v011 - v010, v101 - v100, v111 - v110, fy, fz);
-    const Float4 gy = bilerp(v010 - v000, v011 - v001, v110 - v100, v111 - v101, fx, fz);
-    const Float4 gz = bilerp(v100 - v000, v101 - v001, v110 - v010, v111 - v011, fx, fy);
-    const Float4 sum = {gy[2] - gz[1], gz[0] - gx[2], gx[1] - gy[0], 0.0f};
-    return {sum[0], sum[1], sum[2]};
-}
-
 std::shared_ptr<const CTurbulenceTile> turbulenceTile(uint64_t seed)
 {
     static std::shared_ptr<const CTurbulenceTile> last;

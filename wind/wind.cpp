@@ -118,6 +118,9 @@ void CWind::advance(float dt)
     const double cells = 1.0 / (scale * CTurbulenceTile::CELL);
     const double sigma = within(turbulenceIntensity, 0.0, 2.0, 0.0) * speed;
     const double size = CTurbulenceTile::SIZE;
+    tileShift[3] = 0.0f;
+    for (int c = 0; c < 3; ++c)
+        toTile[c][3] = fromTile[c][3] = 0.0f;
     for (int r = 0; r < 3; ++r) {
         const double* row = &kTurn.m[3 * r];
         const double v = row[0] * meanWind.x + row[1] * meanWind.y + row[2] * meanWind.z;
@@ -127,8 +130,8 @@ void CWind::advance(float dt)
         tileOffset[r] = o;
         tileShift[r] = float(o);
         for (int c = 0; c < 3; ++c) {
-            toTile[3 * r + c] = float(row[c] * cells);
-            fromTile[3 * c + r] = float(row[c] * sigma);  // R^T sigma
+            toTile[c][r] = float(row[c] * cells);
+            fromTile[r][c] = float(row[c] * sigma);  // R^T sigma: column r is row r of R
         }
     }
     const uint64_t seed = uint64_t(uint32_t(windSeed));
@@ -145,6 +148,30 @@ void CWind::advance(float dt)
     gusts.seed = seed;
     gustSpeed = within(gustStrength, 0.0, 10.0, 0.0) * speed;
     gustMean = gustEnvelopeMean(gusts);
+    tabulateGusts();
+}
+
+// The table of the gusts' added speed for this step, its step a sixteenth of
+// the shorter of rise and fall (coarser where the reach takes more than the
+// table holds, in a slow wind), so that a linear interpolation in it follows
+// the smooth pulses closely.
+void CWind::tabulateGusts()
+{
+    gustTableCount = 0;
+    if (!windGusts || !(gustSpeed > 0.0))
+        return;
+    // A point s downwind sees at time t what the origin saw at t - s / U.
+    const double first = -double(GUST_TABLE_REACH) * inverseMeanSpeed, last = -first;
+    double step = std::fmin(gusts.rise, gusts.fall) / 16.0;
+    if ((last - first) / step > GUST_TABLE_SIZE - 2)
+        step = (last - first) / (GUST_TABLE_SIZE - 2);
+    const int count = int((last - first) / step) + 2;
+    for (int i = 0; i < count; ++i)
+        gustTable[i] = float(gustSpeed * (gustEnvelope(gusts, time + first + i * step) - gustMean));
+    gustTableCount = count;
+    // Entry (-s / U - first) / step.
+    gustTableSlope = float(-inverseMeanSpeed / step);
+    gustTableOffset = float(-first / step);
 }
 
 Vec3 CWind::windAt(Vec3 p)
@@ -155,17 +182,23 @@ Vec3 CWind::windAt(Vec3 p)
     }
     Vec3 w = meanWind;
     if (windTurbulence && tile) {
-        const float* a = toTile;
-        const Vec3 t = tile->sample(a[0] * p.x + a[1] * p.y + a[2] * p.z - tileShift[0],
-                                    a[3] * p.x + a[4] * p.y + a[5] * p.z - tileShift[1],
-                                    a[6] * p.x + a[7] * p.y + a[8] * p.z - tileShift[2]);
-        const float* b = fromTile;
-        w += Vec3{b[0] * t.x + b[1] * t.y + b[2] * t.z, b[3] * t.x + b[4] * t.y + b[5] * t.z,
-                  b[6] * t.x + b[7] * t.y + b[8] * t.z};
+        const Float4 q = toTile[0] * p.x + toTile[1] * p.y + toTile[2] * p.z - tileShift;
+        const Float4 t = tile->sampleLanes(q);
+        const Float4 v = fromTile[0] * t[0] + fromTile[1] * t[1] + fromTile[2] * t[2];
+        w += Vec3{v[0], v[1], v[2]};
     }
     if (windGusts && gustSpeed > 0.0) {
-        const double tau = time - double(dot(meanDirection, p)) * inverseMeanSpeed;
-        w += meanDirection * float(gustSpeed * (gustEnvelope(gusts, tau) - gustMean));
+        const float s = dot(meanDirection, p);
+        const float x = s * gustTableSlope + gustTableOffset;
+        float added;
+        if (x >= 0.0f && x < float(gustTableCount - 1)) {
+            const int i = int(x);
+            added = gustTable[i] + (x - float(i)) * (gustTable[i + 1] - gustTable[i]);
+        } else {
+            const double tau = time - double(s) * inverseMeanSpeed;
+            added = float(gustSpeed * (gustEnvelope(gusts, tau) - gustMean));
+        }
+        w += meanDirection * added;
     }
     return w;
 }

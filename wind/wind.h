@@ -9,8 +9,7 @@
 
 #include "elements/vector3.h"
 #include "wind/gusts.h"
-
-class CTurbulenceTile;
+#include "wind/turbulence.h"
 
 class CWind {
 public:
@@ -38,6 +37,8 @@ public:
     bool isUniform() const;
     // Divisor of every wind force: 1.
     double windDivisor() const { return 1.0; }
+    // Fills gustTable for the step (part of advance).
+    void tabulateGusts();
 
     Vec3 direction;      // current wind vector, model axes (Z up): windRotation and windVelocity
     Vec3 baseDirection;  // unit base direction, viewer axes (Y up)
@@ -48,12 +49,22 @@ public:
     std::shared_ptr<const CTurbulenceTile> tile;  // null until turbulence is first on
     double tileOffset[3] = {0, 0, 0};   // how far the pattern has moved, tile grid units, in [0, SIZE)
     // Per step, from the parameters and meanWind:
-    float toTile[9] = {};               // model point (m) -> tile grid units, row-major
-    float fromTile[9] = {};             // tile sample -> m/s: the turn back times the standard deviation
-    float tileShift[3] = {};            // tileOffset as floats
+    // (Columns in the lanes of a register: a product is three multiplies.)
+    Float4 toTile[3] = {};              // model point (m) -> tile grid units: column c multiplies p_c
+    Float4 tileShift = {};              // tileOffset as floats
+    Float4 fromTile[3] = {};            // tile sample -> m/s: the turn back times the standard deviation
     Vec3 meanDirection;                 // unit vector of meanWind (0 in calm)
     double inverseMeanSpeed = 0.0;      // s/m, for the fronts' delay
     double gustSpeed = 0.0;             // m/s added at an average gust's peak
     double gustMean = 0.0;              // mean of the envelope, taken off
     GustSequence gusts;
+    // The gusts' added speed, m/s, tabulated per step against the arrival
+    // delay -d.p / U (s) for the points within GUST_TABLE_REACH of the
+    // origin along the wind (points further are computed directly): the
+    // point p falls at entry (d.p) gustTableSlope + gustTableOffset.
+    static constexpr int GUST_TABLE_SIZE = 512;
+    static constexpr float GUST_TABLE_REACH = 50.0f;  // m
+    float gustTable[GUST_TABLE_SIZE] = {};
+    int gustTableCount = 0;
+    float gustTableSlope = 0.0f, gustTableOffset = 0.0f;
 };
