@@ -175,7 +175,7 @@ TEST_F(WindField, TheTurbulenceHasNoDivergence)
         terms += dux * dux + dvy * dvy + dwz * dwz;
     }
     EXPECT_LT(std::sqrt(divergence / terms), 1e-3);
-    EXPECT_GT(std::sqrt(unrelated / terms), 0.5);  // the measure can tell
+    EXPECT_GT(std::sqrt(unrelated / terms), 0.3);  // the measure can tell (0.53)
 }
 
 // Across a face of a cell no flow is made or lost: the component normal to
