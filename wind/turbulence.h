@@ -74,13 +74,19 @@ public:
     const Float4 v000 = load(b), v001 = load(b + 4), v010 = load(b + strideY), v011 = load(b + strideY + 4);
     const Float4 v100 = load(b + strideZ), v101 = load(b + strideZ + 4), v110 = load(b + strideZ + strideY),
                  v111 = load(b + strideZ + strideY + 4);
-    auto bilerp = [](Float4 a00, Float4 a01, Float4 a10, Float4 a11, float s, float t) {
-        const Float4 b0 = a00 + s * (a01 - a00), b1 = a10 + s * (a11 - a10);
-        return b0 + t * (b1 - b0);
-    };
-    const Float4 gx = bilerp(v001 - v000, v011 - v010, v101 - v100, v111 - v110, fy, fz);
-    const Float4 gy = bilerp(v010 - v000, v011 - v001, v110 - v100, v111 - v101, fx, fz);
-    const Float4 gz = bilerp(v100 - v000, v101 - v001, v110 - v010, v111 - v011, fx, fy);
+    const Float4 FX = {fx, fx, fx, fx}, FY = {fy, fy, fy, fy}, FZ = {fz, fz, fz, fz};
+    // Along x first: the four differences across the cell (the edges'
+    // dpsi/dx) and the four edges interpolated at fx.
+    const Float4 d00 = v001 - v000, d10 = v011 - v010, d01 = v101 - v100, d11 = v111 - v110;  // d_yz
+    const Float4 e00 = v000 + FX * d00, e10 = v010 + FX * d10, e01 = v100 + FX * d01, e11 = v110 + FX * d11;
+    // dpsi/dx: the differences interpolated in y, then z.
+    const Float4 dx0 = d00 + FY * (d10 - d00), dx1 = d01 + FY * (d11 - d01);
+    const Float4 gx = dx0 + FZ * (dx1 - dx0);
+    // dpsi/dy: the edges' difference in y, interpolated in z.
+    const Float4 ey0 = e10 - e00, ey1 = e11 - e01;
+    const Float4 gy = ey0 + FZ * (ey1 - ey0);
+    // dpsi/dz: the edges interpolated in y, then their difference in z.
+    const Float4 gz = (e01 + FY * ey1) - (e00 + FY * ey0);
     return Float4{gy[2] - gz[1], gz[0] - gx[2], gx[1] - gy[0], 0.0f};
 }
 
