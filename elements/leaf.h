@@ -2,6 +2,7 @@
 // into the wind, may shiver, and hands its wind force to its parent.
 #pragma once
 
+#include "elements/frame_math.h"
 #include "elements/tree_element.h"
 
 class CLeaf : public CTreeElement {
@@ -25,7 +26,12 @@ public:
     // The wind force for the wind vector w (model space).
     void computeWindForce(Vec3 w);
 
+    // The shiver by the wind the leaf sampled (the wind field on): its
+    // rotation, and the leaf's own phase advanced by one step.
+    Rotation3 ownShiver();
+
     const Matrix4* shiverMatrix = nullptr;  // entry matrixIndex & 15 of CTree::shiverMatrices
+    float shiverPhase = 0.0f;               // rad: the leaf's own shiver phase (the wind field on)
 
     static long createdCount;               // CLeaf objects ever constructed
 };

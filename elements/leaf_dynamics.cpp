@@ -76,8 +76,33 @@ void CLeaf::computeRestorationForce()
         }
     }
     const Rotation3 turn = rotationZTo3(direction);
-    if (shiverApply && shiverMatrix)
+    if (shiverApply && leafWindApply && wind && !wind->isUniform())
+        setFrames(*this, turn * ownShiver());
+    else if (shiverApply && shiverMatrix)
         setFrames(*this, turn * rotationBlock(*shiverMatrix));
     else
         setFrames(*this, turn);
+}
+
+// With the wind field on, the wind differs from leaf to leaf, and so does
+// the shiver: the rotation of CTree::updateShiver with w the speed of the
+// wind this leaf sampled (windVector's length) and the leaf's own phase,
+// which a step advances by the shared accumulator's sixteen increments:
+//   phase += 15.75 * 0.0008 * sqrt(w) * shiverSpeed * 2 pi
+//   theta  = shiverIntensity (pi/8) (1 - 1/(w + 1)) sin(phase + (matrixIndex & 15))
+// and the rotation by 3 theta about the leaf's own X axis.
+Rotation3 CLeaf::ownShiver()
+{
+    const double wx = windVector.x, wy = windVector.y, wz = windVector.z;
+    double w = std::sqrt(wx * wx + wy * wy + wz * wz);
+    if (!std::isfinite(w))
+        w = 0.0;  // a non-finite wind counts as calm, as the shared shiver's
+    shiverPhase = float(shiverPhase + 15.75 * 0.0008 * std::sqrt(w) * shiverSpeed * 6.2831853);
+    // Kept small, as the shared phase (the sine has period 2 pi).
+    if (!(std::fabs(shiverPhase) < 4096.0f))
+        shiverPhase = std::isfinite(shiverPhase) ? float(std::fmod(double(shiverPhase), 2.0 * M_PI)) : 0.0f;
+    const double amplitude = double(shiverIntensity) * 0.39269908125 * (1.0 - 1.0 / (w + 1.0));
+    const double theta = 3.0 * amplitude * std::sin(double(shiverPhase) + double(matrixIndex & 15));
+    const double c = std::cos(theta), s = std::sin(theta);
+    return {{{1.0, 0.0, 0.0}, {0.0, c, -s}, {0.0, s, c}}};
 }

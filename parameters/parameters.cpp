@@ -20,8 +20,10 @@ DOR_NUMERIC_PARAMETERS(DOR_DEFINE_PARAMETER)
 char treeFileName[TREE_FILE_NAME_SIZE] = DOR_DEFAULT_TREE_FILE;
 float windRotation[16] = DOR_IDENTITY;
 
+// The row's default is the value the global holds (0.2 as a float is not
+// the double 0.2).
 #define DOR_PARAMETER_ROW(name, type, initial, low, high, unit, meaning) \
-    {#name, ParameterType::type, &name, double(initial), double(low), double(high), unit, meaning},
+    {#name, ParameterType::type, &name, double(DOR_PARAMETER_TYPE_##type(initial)), double(low), double(high), unit, meaning},
 const LiveParameter liveParameters[] = {
     {"treeFileName", ParameterType::Text, treeFileName, 0, 0, 0, "", "model file to load"},
     {"windRotation", ParameterType::Rotation, windRotation, 0, 0, 0, "",

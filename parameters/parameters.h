@@ -29,6 +29,18 @@ extern const char* const DEFAULT_TREE_FILE_NAME;  // "prunus_cerasifera_nigra_re
     /* wind */                                                                                       \
     X(showWindGlyph, Flag, 0, 0, 1, "", "draw each element's sampled wind")                           \
     X(windVelocity, Float, 4.0, 0, 100, "units/s", "wind speed")                                       \
+    /* wind field: turbulence and gusts on the mean wind (off: one uniform wind) */                    \
+    X(windTurbulence, Flag, 0, 0, 1, "", "turbulence on")                                              \
+    X(turbulenceIntensity, Float, 0.2, 0, 2, "", "each component's standard deviation / mean speed")   \
+    X(turbulenceScale, Float, 5.0, 0.1, 1000, "m", "integral length scale of the turbulence")          \
+    X(windGusts, Flag, 0, 0, 1, "", "gust fronts on")                                                  \
+    X(gustStrength, Float, 0.5, 0, 10, "", "an average gust's added speed at its peak / mean speed")   \
+    X(gustInterval, Float, 20.0, 1, 3600, "s", "mean time between gusts")                              \
+    X(gustRiseTime, Float, 2.0, 0.05, 600, "s", "a gust's rise from calm to its peak")                 \
+    X(gustFallTime, Float, 4.0, 0.05, 600, "s", "a gust's fall from its peak to calm")                 \
+    X(gustRandomness, Float, 0.5, 0, 1, "", "spread of the gusts' times and strengths (0 alike)")      \
+    X(windSeed, Int, 1, 0, 2147483647, "", "seed of the turbulence and the gusts")                     \
+    X(windResponseTime, Float, 1.0, 0, 60, "s", "lag of the field's mean wind behind speed and direction edits (0 immediate)") \
     /* display options */                                                                            \
     X(showDiffuseTextures, Flag, 1, 0, 1, "", "texture the mesh")                                     \
     X(lightingEnabled, Flag, 1, 0, 1, "", "light 0 on (GL_LIGHTING stays on)")                        \

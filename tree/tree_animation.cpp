@@ -32,6 +32,10 @@
 // and a call per element.
 void CTree::animate(float dt)
 {
+    // The wind's clock runs with the step's, so a paused tree sees a paused
+    // wind.
+    if (wind)
+        wind->advance(dt);
     if (noModel || !trunk())
         return;
     if (shiverApply)

@@ -186,6 +186,26 @@ TEST(DorSim, SetAndAtChangeParametersBeforeTheRunAndAtTheirTime)
     EXPECT_NE(swaying.rows.back()[1], still.rows.front()[4]);
 }
 
+// The wind field through --set and --at: the probes see a wind that changes
+// from frame to frame and from point to point once it is on, the same bytes
+// every run, and the uniform wind before it is switched on.
+TEST(DorSim, WindProbesSampleTheWindField)
+{
+    const std::string run = kModel + " --seconds 0.8 --wind-probe 0,0,2 --wind-probe 3,1,2 --at 0.4:windTurbulence=1 --set windGusts=0";
+    const ToolRun a = sim(run), b = sim(run);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(a.out, b.out);
+    const Csv csv = parseCsv(a.out);
+    ASSERT_EQ(csv.rows.size(), 20u);
+    for (size_t k = 0; k < 10; ++k) {  // 0.04 .. 0.4 s: uniform
+        EXPECT_EQ(csv.rows[k][1], 4.0) << k;
+        EXPECT_EQ(csv.rows[k][4], 4.0) << k;
+    }
+    for (size_t k = 10; k < 20; ++k)  // the field: two points, two winds
+        EXPECT_NE(csv.rows[k][1], csv.rows[k][4]) << k;
+    EXPECT_NE(csv.rows[10][1], csv.rows[19][1]);  // and it moves on
+}
+
 TEST(DorSim, BadCommandLinesAreRefusedWithStatusTwoAndMissingFilesWithOne)
 {
     struct Case {
