@@ -48,6 +48,7 @@ void initGlut()
 
 void startDor(int argc, char** argv)
 {
+    takeOptions(argc, argv);
     takeFileName(argc, argv);
 
     initGlut();

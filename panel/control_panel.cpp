@@ -6,6 +6,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +47,9 @@ constexpr int FILE_EDIT_SIZE = 1024;        // longer than treeFileName, to see 
 // per 5 pixels (shift: ten times faster, ImGui's fine and fast modifiers).
 constexpr float FLOAT_SPINNER_SPEED = 0.2f;
 constexpr float SHIVER_INTENSITY_SPEED = 0.01f;
+// The wind field's ratios and seconds: 0.01 per pixel, as the shiver intensity.
+constexpr float FIELD_FINE_SPEED = 0.01f;
+constexpr float SEED_FIELD_WIDTH = 110.0f;  // ten digits and the two step buttons
 constexpr float LOD_SPINNER_SPEED = 0.2f;
 
 // ---------------------------------------------------------------------------
@@ -178,6 +182,21 @@ static void lodSpinner(const char* label, int& value, int id)
                        ImGuiSliderFlags_AlwaysClamp))
         widgetChanged(id);
     noteItem(label);
+}
+
+// The field's seed: typed and taken on Enter, or stepped by its buttons. A
+// new seed builds a new turbulence pattern (about a second), so it is not a
+// spinner that would build one for every pixel dragged.
+static void seedField()
+{
+    const LiveParameter& row = rowOf(&windSeed);
+    int seed = windSeed;
+    ImGui::SetNextItemWidth(SEED_FIELD_WIDTH);
+    if (ImGui::InputInt("Seed", &seed, 1, 100, ImGuiInputTextFlags_EnterReturnsTrue)) {
+        windSeed = std::clamp(seed, int(row.minimum), int(row.maximum));
+        widgetChanged(0);
+    }
+    noteItem("Seed");
 }
 
 static bool button(const char* label, int id, const char* path = nullptr)
@@ -366,6 +385,19 @@ void buildControlPanel()
     ImGui::BeginDisabled(!accelerationButtonEnabled());
     button(acceleration.c_str(), ID_ACCELERATION, "acceleration");
     ImGui::EndDisabled();
+
+    // The wind field on the mean wind above; off, the wind is the same
+    // everywhere and at all times.
+    beginPanel("Wind field");
+    checkbox("Turbulence", windTurbulence);
+    floatSpinner("Intensity", turbulenceIntensity, FIELD_FINE_SPEED);
+    floatSpinner("Length scale", turbulenceScale);
+    checkbox("Gusts", windGusts);
+    floatSpinner("Gust strength", gustStrength, FIELD_FINE_SPEED);
+    floatSpinner("Gust interval", gustInterval);
+    seedField();
+    floatSpinner("Response time", windResponseTime, FIELD_FINE_SPEED);
+    endPanel();
 
     // Second column.
     ImGui::SetCursorPos(ImVec2(column2, style.WindowPadding.y));

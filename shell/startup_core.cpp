@@ -9,21 +9,57 @@
 #include "parameters/parameters.h"
 #include "tree/tree.h"
 #include "wind/wind.h"
+#include "wind/wind_presets.h"
 
 CTree* theTree = nullptr;
 CWind* treeWind = nullptr;
 
+// Whether argument i is an option or an option's value.
+static bool isOption(char** argv, int i)
+{
+    return std::strncmp(argv[i], "--", 2) == 0 || (i > 1 && std::strcmp(argv[i - 1], "--wind") == 0);
+}
+
 void takeFileName(int argc, char** argv)
 {
-    if (argc < 2 || !argv[1]) {
+    const char* name = nullptr;
+    for (int i = 1; i < argc && argv[i] && !name; ++i)
+        if (!isOption(argv, i))
+            name = argv[i];
+    if (!name) {
         std::printf("DOR: No input file specified, using default.\n");
-    } else if (std::strlen(argv[1]) >= TREE_FILE_NAME_SIZE) {
+    } else if (std::strlen(name) >= TREE_FILE_NAME_SIZE) {
         std::printf("ERROR: file name longer than %zu characters, using default.\n",
                     TREE_FILE_NAME_SIZE - 1);
     } else {
-        std::strcpy(treeFileName, argv[1]);
+        std::strcpy(treeFileName, name);
     }
     std::printf("DOR: Visualizing file    %s\n", treeFileName);
+}
+
+int takeOptions(int argc, char** argv)
+{
+    int bad = 0;
+    for (int i = 1; i < argc && argv[i]; ++i) {
+        if (std::strncmp(argv[i], "--", 2) != 0)
+            continue;
+        if (std::strcmp(argv[i], "--wind") != 0) {
+            std::printf("ERROR: unknown option %s (ignored)\n", argv[i]);
+            ++bad;
+            continue;
+        }
+        const WindPreset* preset = i + 1 < argc ? findWindPreset(argv[i + 1]) : nullptr;
+        if (!preset) {
+            std::printf("ERROR: --wind needs one of calm, gusty, storm%s%s (ignored)\n",
+                        i + 1 < argc ? ", not " : "", i + 1 < argc ? argv[i + 1] : "");
+            ++bad;
+        } else {
+            applyWindPreset(*preset);
+            std::printf("DOR: wind field preset %s: %s\n", preset->name, preset->meaning);
+        }
+        ++i;  // the value
+    }
+    return bad;
 }
 
 int createAndLoadTree()

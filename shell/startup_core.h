@@ -8,10 +8,17 @@ class CWind;
 extern CTree* theTree;   // the one tree; owned by the start-up
 extern CWind* treeWind;  // the wind of every element; owned by the start-up
 
-// Steps 1 and 2: takes the first argument as treeFileName (or keeps the
-// default) and prints the "DOR: " lines. A name of 300 characters or more is
-// refused with an "ERROR" line and the default stays.
+// Steps 1 and 2: takes the file name, the first argument that is not an
+// option, as treeFileName (or keeps the default) and prints the "DOR: "
+// lines. A name of 300 characters or more is refused with an "ERROR" line
+// and the default stays. Arguments that start with "--" are options, and
+// "--wind" takes the next argument as its value.
 void takeFileName(int argc, char** argv);
+// The viewer's options, before the windows exist: "--wind PRESET" (calm,
+// gusty, storm: wind/wind_presets.cpp) switches the wind field on with that
+// preset. A bad option prints an "ERROR" line and is ignored. Returns how
+// many were bad; without options nothing happens.
+int takeOptions(int argc, char** argv);
 // Steps 14 to 17: creates treeWind and theTree, loads treeFileName, formats
 // the statistics and resets the tree. Returns load's result (0 success).
 int createAndLoadTree();

@@ -33,6 +33,8 @@ const std::vector<std::string> FIRST_COLUMN = {
     "Camera control/Reset camera", "Camera control/projection mode/perspective",
     "Camera control/projection mode/orthographic",
     "acceleration",
+    "Wind field/Turbulence", "Wind field/Intensity", "Wind field/Length scale", "Wind field/Gusts",
+    "Wind field/Gust strength", "Wind field/Gust interval", "Wind field/Seed", "Wind field/Response time",
 };
 const std::vector<std::string> SECOND_COLUMN = {
     "Quit",
@@ -250,6 +252,49 @@ TEST_F(PanelWidgetsTest, FloatSpinnersDragAtTheirSpeedAndClampToTheirRange)
     EXPECT_EQ(windVelocity, 4.0f);
     drag("wind/wind velocity", -300);
     EXPECT_EQ(windVelocity, 0.0f);
+}
+
+// The wind field's group: its checkboxes switch the field's parts, its
+// spinners move at their speeds within the table's ranges, and the seed is
+// taken on Enter (a new seed builds a new pattern, so not while typing).
+TEST_F(PanelWidgetsTest, WindFieldGroupWritesTheFieldsParameters)
+{
+    click("Wind field/Turbulence");
+    EXPECT_EQ(windTurbulence, 1);
+    EXPECT_EQ(windGusts, 0);
+    click("Wind field/Gusts");
+    EXPECT_EQ(windGusts, 1);
+    EXPECT_EQ(windTurbulence, 1);
+
+    drag("Wind field/Intensity", 20);
+    float after20 = turbulenceIntensity;
+    turbulenceIntensity = 0.2f;
+    drag("Wind field/Intensity", 70);
+    EXPECT_TRUE(near(turbulenceIntensity - after20, 50 * 0.01, 1e-4));
+    drag("Wind field/Intensity", 1000);
+    EXPECT_EQ(turbulenceIntensity, 2.0f);  // the table's maximum
+    drag("Wind field/Length scale", -1000);
+    EXPECT_EQ(turbulenceScale, 0.1f);  // its minimum: a scale of 0 has no meaning
+    drag("Wind field/Gust interval", 30);
+    EXPECT_GT(gustInterval, 20.0f);
+    drag("Wind field/Gust strength", 30);
+    EXPECT_GT(gustStrength, 0.5f);
+    drag("Wind field/Response time", -300);
+    EXPECT_EQ(windResponseTime, 0.0f);
+
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyMap[ImGuiKey_A] = 'a';
+    click("Wind field/Seed");
+    io.KeyCtrl = true;  // Ctrl+A: select the whole field first
+    io.KeysDown['a'] = true;
+    frame();
+    io.KeysDown['a'] = false;
+    io.KeyCtrl = false;
+    frame();
+    type("42");
+    EXPECT_EQ(windSeed, 1) << "taken only on Enter";
+    pressEnter();
+    EXPECT_EQ(windSeed, 42);
 }
 
 TEST_F(PanelWidgetsTest, LodSpinnersAreClampedIntegers)

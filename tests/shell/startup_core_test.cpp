@@ -12,6 +12,7 @@
 #include "shell/statistics.h"
 #include "parameters/parameters.h"
 #include "tree/tree.h"
+#include "wind/wind_presets.h"
 #include "tree/tree_files.h"
 
 static std::string takeCaptured(std::vector<std::string> args)
@@ -101,4 +102,65 @@ TEST(DorInfo, PrintsTheLoaderAndOverlayStatistics)
     const auto [wrongType, wrongStatus] = runInfo("twig.txt");
     EXPECT_EQ(wrongStatus, 1);
     EXPECT_NE(wrongType.find("ERROR: input file must be of type 'tre' !\n"), std::string::npos);
+}
+
+static std::string optionsCaptured(std::vector<std::string> args, int& bad)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::testing::internal::CaptureStdout();
+    bad = takeOptions(static_cast<int>(args.size()), argv.data());
+    return ::testing::internal::GetCapturedStdout();
+}
+
+// Arguments that start with "--" are options; the file name is the first
+// other argument, wherever the options stand.
+TEST(StartupCore, OptionsBesideTheFileName)
+{
+    resetLiveParameters();
+    int bad = -1;
+    EXPECT_EQ(optionsCaptured({"dor", "a.tre"}, bad), "");  // no options: nothing happens
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(windTurbulence, 0);
+
+    EXPECT_EQ(takeCaptured({"dor", "--wind", "gusty", "a.tre"}), "DOR: Visualizing file    a.tre\n");
+    EXPECT_EQ(takeCaptured({"dor", "b.tre", "--wind", "storm"}), "DOR: Visualizing file    b.tre\n");
+    resetLiveParameters();
+    EXPECT_EQ(takeCaptured({"dor", "--wind", "calm"}),
+              "DOR: No input file specified, using default.\n"
+              "DOR: Visualizing file    prunus_cerasifera_nigra_reduced32.tre\n");
+
+    const std::string gusty = optionsCaptured({"dor", "a.tre", "--wind", "gusty"}, bad);
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(gusty.rfind("DOR: wind field preset gusty", 0), 0u) << gusty;
+    EXPECT_EQ(windTurbulence, 1);
+    EXPECT_EQ(windGusts, 1);
+    EXPECT_EQ(windVelocity, 5.0f);
+    EXPECT_EQ(gustInterval, 12.0f);
+
+    resetLiveParameters();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"dor", "--wind", "hurricane"}, {"dor", "--wind"}, {"dor", "--speed", "3"}}) {
+        const std::string out = optionsCaptured(args, bad);
+        EXPECT_EQ(bad, 1) << args[1];
+        EXPECT_EQ(out.rfind("ERROR", 0), 0u) << out;
+        EXPECT_EQ(windTurbulence, 0);
+    }
+    EXPECT_EQ(windVelocity, 4.0f);
+}
+
+// Every preset names rows of the parameter table with values they take.
+TEST(StartupCore, EveryWindPresetSwitchesTheFieldOn)
+{
+    for (size_t i = 0; i < windPresetCount; ++i) {
+        resetLiveParameters();
+        applyWindPreset(windPresets[i]);
+        EXPECT_EQ(windTurbulence, 1) << windPresets[i].name;
+        EXPECT_GT(windVelocity, 0.0f) << windPresets[i].name;
+        EXPECT_NE(std::string(windPresets[i].meaning), "");
+    }
+    EXPECT_EQ(findWindPreset("Gusty"), nullptr);
+    resetLiveParameters();
 }

@@ -1,6 +1,7 @@
 // dor-sim, run as a user runs it: its CSV layout, its agreement with
 // dor-info's poses, its determinism, timed parameter changes and its errors.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -35,7 +36,9 @@ std::string readFile(const std::string& path)
 // output streams and the exit status.
 ToolRun runTool(const std::string& tool, const std::string& arguments)
 {
-    const std::string out = testing::TempDir() + "dor_sim_out.txt", err = testing::TempDir() + "dor_sim_err.txt";
+    // Per process: ctest runs the tests of this file side by side.
+    const std::string stem = testing::TempDir() + "dor_sim_" + std::to_string(getpid());
+    const std::string out = stem + "_out.txt", err = stem + "_err.txt";
     const int raw = std::system((tool + " " + arguments + " >" + out + " 2>" + err).c_str());
     ToolRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -144,7 +147,7 @@ TEST(DorSim, TheSameCommandWritesTheSameBytesToAFileAsToTheOutput)
     const ToolRun a = sim(args), b = sim(args);
     ASSERT_EQ(a.status, 0);
     EXPECT_EQ(a.out, b.out);
-    const std::string csv = testing::TempDir() + "dor_sim_test.csv";
+    const std::string csv = testing::TempDir() + "dor_sim_test_" + std::to_string(getpid()) + ".csv";
     const ToolRun c = sim(args + " --csv " + csv);
     ASSERT_EQ(c.status, 0);
     EXPECT_TRUE(c.out.empty());
@@ -206,6 +209,21 @@ TEST(DorSim, WindProbesSampleTheWindField)
     EXPECT_NE(csv.rows[10][1], csv.rows[19][1]);  // and it moves on
 }
 
+// --wind PRESET is its settings: the same rows as the preset's --set list.
+TEST(DorSim, WindPresetIsItsSettings)
+{
+    const std::string args = kModel + " --seconds 0.4 --probe top --wind-probe 0,0,1";
+    const ToolRun preset = sim(args + " --wind gusty");
+    const ToolRun sets = sim(args + " --set windVelocity=5 --set windTurbulence=1 --set turbulenceIntensity=0.2"
+                                    " --set turbulenceScale=5 --set windGusts=1 --set gustStrength=0.8"
+                                    " --set gustInterval=12");
+    ASSERT_EQ(preset.status, 0) << preset.err;
+    EXPECT_EQ(preset.out, sets.out);
+    const Csv csv = parseCsv(preset.out);
+    ASSERT_EQ(csv.rows.size(), 10u);
+    EXPECT_NE(csv.rows[3][4], csv.rows[9][4]) << "the wind varies";
+}
+
 TEST(DorSim, BadCommandLinesAreRefusedWithStatusTwoAndMissingFilesWithOne)
 {
     struct Case {
@@ -231,6 +249,7 @@ TEST(DorSim, BadCommandLinesAreRefusedWithStatusTwoAndMissingFilesWithOne)
         {"--probe trunk", 2, "--probe trunk names no element"},
         {"--wind-probe 1,2", 2, "--wind-probe needs a point"},
         {"--speed 3", 2, "unknown option '--speed'"},
+        {"--wind breeze", 2, "--wind needs one of calm, gusty, storm, not 'breeze'"},
         {"other.tre", 2, "more than one tree file"},
         {"--csv /nonexistent/dir/out.csv", 1, "cannot write /nonexistent/dir/out.csv"},
     };

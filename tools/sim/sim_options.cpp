@@ -8,10 +8,11 @@
 #include <cstring>
 
 #include "parameters/parameters.h"
+#include "wind/wind_presets.h"
 
 const char* const SIM_USAGE =
-    "usage: dor-sim FILE.tre [--seconds T] [--fps F] [--set NAME=VALUE]... [--at T:NAME=VALUE]...\n"
-    "                        [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]\n";
+    "usage: dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--set NAME=VALUE]...\n"
+    "                        [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]\n";
 
 namespace {
 
@@ -111,7 +112,7 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             continue;
         }
         const bool takesValue = arg == "--seconds" || arg == "--fps" || arg == "--set" || arg == "--at" ||
-                                arg == "--probe" || arg == "--wind-probe" || arg == "--csv";
+                                arg == "--probe" || arg == "--wind-probe" || arg == "--csv" || arg == "--wind";
         if (!takesValue) {
             error = "ERROR: unknown option '" + arg + "'";
             return false;
@@ -147,6 +148,24 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             if (!readChange(value.substr(colon + 1), change, error))
                 return false;
             options.events.push_back(change);
+        } else if (arg == "--wind") {
+            // A preset is its parameter settings, in the order of the command line.
+            const WindPreset* preset = findWindPreset(value.c_str());
+            if (!preset) {
+                error = "ERROR: --wind needs one of calm, gusty, storm, not '" + value + "'";
+                return false;
+            }
+            std::string settings = preset->settings;
+            for (size_t start = 0; start < settings.size();) {
+                size_t end = settings.find(' ', start);
+                if (end == std::string::npos)
+                    end = settings.size();
+                ParameterChange change;
+                if (!readChange(settings.substr(start, end - start), change, error))
+                    return false;
+                options.sets.push_back(change);
+                start = end + 1;
+            }
         } else if (arg == "--probe") {
             options.probes.push_back(value);
         } else if (arg == "--wind-probe") {

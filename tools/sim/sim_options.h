@@ -1,7 +1,9 @@
 // The command line of dor-sim, read into SimOptions:
 //
-//   dor-sim FILE.tre [--seconds T] [--fps F] [--set NAME=VALUE]... [--at T:NAME=VALUE]...
-//                    [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]
+//   dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--set NAME=VALUE]...
+//                    [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]
+//
+// --wind PRESET stands for the preset's --set NAME=VALUE settings, in its place.
 #pragma once
 
 #include <string>
@@ -20,7 +22,7 @@ struct SimOptions {
     std::string file;
     double seconds = 10.0;  // simulated time, s
     double fps = 25.0;      // frames per second: one step of 1/fps s a frame
-    std::vector<ParameterChange> sets;    // --set, in the order given
+    std::vector<ParameterChange> sets;    // --set and --wind's settings, in the order given
     std::vector<ParameterChange> events;  // --at, in the order given
     std::vector<std::string> probes;      // --probe WHICH, as typed
     std::vector<Vec3> windProbes;         // --wind-probe points, model space
