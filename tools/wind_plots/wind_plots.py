@@ -84,9 +84,9 @@ def welch(x, dt, seg=2048):
     count = 0
     start = 0
     while start + seg <= len(x):
-        spec = fft([(x[start + i] - m) * w[i] for i in range(seg)])
+        spectrum = fft([(x[start + i] - m) * w[i] for i in range(seg)])
         for k in range(1, seg // 2):
-            acc[k] += abs(spec[k]) ** 2
+            acc[k] += abs(spectrum[k]) ** 2
         count += 1
         start += seg // 2
     f = [k / (seg * dt) for k in range(1, seg // 2)]
