@@ -3,6 +3,7 @@
 // two elements), per element, and the resident memory per element that the
 // loaded model takes (mesh included). BM_AnimateWindField: the step with the
 // wind field on (turbulence and gusts), every element sampling its own wind.
+// BM_AnimateWindFieldRatio: the two alternating step by step, as a ratio.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -118,6 +119,45 @@ void animate(benchmark::State& state, bool shiver, bool windField = false)
     resetLiveParameters();
 }
 
+double threadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// The field's cost against the uniform wind's, step for step: each iteration
+// animates once with the field on and once with it off, each step timed on
+// its own, so that the machine's drifting load (it is shared) falls on both
+// alike. field_over_uniform is the ratio of the two sums.
+void BM_AnimateWindFieldRatio(benchmark::State& state)
+{
+    resetLiveParameters();
+    const float dt = 1.0f / 60.0f;  // seconds
+    LoadedTree& t = treeOfSize(int(state.range(0)));
+    windTurbulence = windGusts = 1;
+    t.tree->animate(dt);  // builds the turbulence tile: not timed
+    double field = 0.0, uniform = 0.0;
+    for (auto _ : state) {
+        windTurbulence = windGusts = 1;
+        double t0 = threadSeconds();
+        t.tree->animate(dt);
+        double t1 = threadSeconds();
+        field += t1 - t0;
+        windTurbulence = windGusts = 0;
+        t0 = threadSeconds();
+        t.tree->animate(dt);
+        t1 = threadSeconds();
+        uniform += t1 - t0;
+    }
+    const double n = double(t.tree->elementCount) * double(state.iterations());
+    state.counters["elements"] = t.tree->elementCount;
+    state.counters["field_ns_per_element"] = 1e9 * field / n;
+    state.counters["uniform_ns_per_element"] = 1e9 * uniform / n;
+    state.counters["field_over_uniform"] = uniform > 0.0 ? field / uniform : 0.0;
+    resetLiveParameters();
+}
+
 void BM_Animate(benchmark::State& state) { animate(state, false); }
 void BM_AnimateShiver(benchmark::State& state) { animate(state, true); }
 void BM_AnimateWindField(benchmark::State& state) { animate(state, false, true); }
@@ -127,3 +167,4 @@ void BM_AnimateWindField(benchmark::State& state) { animate(state, false, true);
 BENCHMARK(BM_Animate)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AnimateShiver)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AnimateWindField)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnimateWindFieldRatio)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
