@@ -17,7 +17,7 @@
 #include "app/viewport.h"
 #include "app/windows.h"
 #include "parameters/parameters.h"
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 #include "tools/grow/tre_file.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
