@@ -238,7 +238,7 @@ bool CVideoRecorder::start(const VideoRequest& r, int w, int h, double wallSecon
     // A write into a pipe whose reader has gone raises SIGPIPE, which would
     // end the viewer: the failed write is reported instead. ffmpeg itself
     // starts with the default action.
-    std::signal(SIGPIPE, SIG_IGN);
+    previousSigpipe = std::signal(SIGPIPE, SIG_IGN);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
@@ -322,7 +322,9 @@ void CVideoRecorder::closeFfmpeg(int& status)
         while (waitpid(ffmpegProcess, &status, 0) < 0 && errno == EINTR) {
         }
     ffmpegProcess = -1;
-    std::signal(SIGPIPE, SIG_DFL);
+    if (previousSigpipe != SIG_ERR)
+        std::signal(SIGPIPE, previousSigpipe);
+    previousSigpipe = SIG_ERR;
 }
 
 void CVideoRecorder::fail(const std::string& line)

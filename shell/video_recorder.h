@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <csignal>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -75,6 +77,7 @@ public:
     double lastProgress = 0.0;      // wall seconds of the last progress line
     pid_t ffmpegProcess = -1;
     int ffmpegInput = -1;           // write end of the pipe into ffmpeg's standard input
+    void (*previousSigpipe)(int) = SIG_ERR;  // SIGPIPE's action before ffmpeg started
 
     // Starts ffmpeg (or the PNG frames) for frames of width x height (even).
     // False with an "ERROR" line on failure.
