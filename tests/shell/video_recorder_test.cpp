@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -297,6 +298,32 @@ TEST(VideoRecorder, FramesGoWholeThroughThePipe)
     EXPECT_NE(fileText(dir + "/args").find("-s 6x4 -r 3 -i -"), std::string::npos) << fileText(dir + "/args");
     EXPECT_FALSE(recorder.failed);
     EXPECT_EQ(recorder.ffmpegProcess, -1);
+}
+
+// SIGPIPE is ignored only while ffmpeg runs; afterwards it has the action
+// it had before, default or ignored.
+TEST(VideoRecorder, SigpipeGetsBackItsOwnAction)
+{
+    const std::string dir = freshDir("sigpipe");
+    writeScript(dir + "/ffmpeg", "cat > /dev/null\n");
+    VideoRequest request;
+    request.path = dir + "/out.mp4";
+    request.seconds = 1.0;
+    request.fps = 1;
+    request.frames = 1;
+    request.ffmpeg = dir + "/ffmpeg";
+    const std::vector<uint8_t> frame(2 * 2 * 3, 9);
+    for (void (*before)(int) : {SIG_DFL, SIG_IGN}) {
+        std::signal(SIGPIPE, before);
+        CVideoRecorder recorder;
+        ASSERT_TRUE(recorder.start(request, 2, 2, 0.0));
+        EXPECT_EQ(std::signal(SIGPIPE, SIG_IGN), SIG_IGN);  // while recording
+        ::testing::internal::CaptureStdout();
+        EXPECT_TRUE(recorder.addFrame(frame.data(), 0.0));
+        EXPECT_TRUE(recorder.finish());
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(std::signal(SIGPIPE, SIG_DFL), before);
+    }
 }
 
 // An ffmpeg that ends early or fails: an ERROR line, recording stops, and
