@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/startup.h"
+#include "app/video_capture.h"
 
 int main(int argc, char** argv)
 {
@@ -10,5 +11,5 @@ int main(int argc, char** argv)
     setvbuf(stdout, nullptr, _IOLBF, 0);
     startDor(argc, argv);
     runMainLoop();  // returns after a window was closed and the shutdown ran
-    return 0;
+    return videoExitStatus();
 }

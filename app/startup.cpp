@@ -12,6 +12,7 @@
 
 #include "shell/startup_core.h"
 #include "shell/timer.h"
+#include "app/video_capture.h"
 #include "app/viewport.h"
 #include "app/windows.h"
 #include "panel/control_panel.h"
@@ -98,6 +99,7 @@ void shutdownDor()
     shutDown = true;
     if (viewportWindow != 0)
         checkViewportContext();
+    stopVideoRecording();
     releaseTree();
     releaseWhiteTexture();
     if (glslAvailable)

@@ -6,8 +6,8 @@
 // Steps 1 to 18: everything up to the main loop. Called once per process
 // (GLUT can be initialised only once).
 void startDor(int argc, char** argv);
-// The GLUT main loop; returns when a window is closed (after the shutdown
-// has run, see windowClosed).
+// The GLUT main loop; returns when a window is closed or a recording has
+// its last frame (after the shutdown has run, see windowClosed).
 void runMainLoop();
 // Runs the event loop until n more frames of the viewport have been
 // displayed (the tests' and screenshots' frame loop). Returns false if they

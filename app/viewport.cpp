@@ -12,6 +12,7 @@
 #include "shell/startup_core.h"
 #include "shell/statistics.h"
 #include "shell/timer.h"
+#include "app/video_capture.h"
 #include "app/windows.h"
 #include "parameters/parameters.h"
 #include "render/display_options.h"
@@ -85,7 +86,7 @@ void display()
     applyLightIntensity();
 
     if (frameByFrameMode == 0 && theTree)
-        theTree->animate(timeStep);
+        theTree->animate(animationStep());
 
     if (showSceneElements)
         drawGroundSquare();
@@ -112,6 +113,7 @@ void display()
     drawText(10, fpsText);
 
     glEnable(GL_LIGHTING);
+    captureVideoFrame();  // the finished frame, before the swap
     glutSwapBuffers();
     ++framesDisplayed;
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <new>
 
 // A descriptor of the regular file, or -1; st holds its status.
@@ -68,4 +69,36 @@ bool readWholeFile(const char* fileName, std::vector<unsigned char>& bytes, size
     }
     close(fd);
     return ok;
+}
+
+bool writeFileAtomically(const std::string& path, std::string& error,
+                         const std::function<bool(std::FILE*)>& write)
+{
+    const std::string temp = path + ".tmp";
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) {
+        error = "cannot create " + temp + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = write(out);
+    ok = (std::fflush(out) == 0) && ok;
+    ok = (std::fclose(out) == 0) && ok;
+    if (!ok) {
+        error = "cannot write " + temp;
+        std::remove(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        error = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool saveFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
+{
+    return writeFileAtomically(path, error, [&](std::FILE* out) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    });
 }

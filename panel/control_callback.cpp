@@ -5,6 +5,7 @@
 #include "shell/startup_core.h"
 #include "shell/statistics.h"
 #include "shell/timer.h"
+#include "app/video_capture.h"
 #include "app/windows.h"
 #include "app/viewport.h"
 #include "panel/control_panel.h"
@@ -45,12 +46,12 @@ void controlCallback(int id)
         // The rest pose and one step of animation from it.
         if (theTree) {
             theTree->reset();
-            theTree->animate(timeStep);
+            theTree->animate(animationStep());
         }
         break;
     case ID_FRAME_STEP:
         if (frameByFrameMode == 1 && theTree)
-            theTree->animate(timeStep);
+            theTree->animate(animationStep());
         break;
     case ID_RESET_CAMERA:
         resetCamera();

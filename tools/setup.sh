@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config
   freeglut3-dev libglu1-mesa-dev libglew-dev libimgui-dev
-  libgl1-mesa-dri xvfb xauth xdotool imagemagick x11-utils
+  libgl1-mesa-dri xvfb xauth xdotool imagemagick x11-utils ffmpeg
   libpng-dev libgtest-dev libbenchmark-dev libtinyobjloader-dev libstb-dev
   clang libclang-rt-14-dev
 )

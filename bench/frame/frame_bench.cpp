@@ -29,7 +29,7 @@
 #include "render/display_options.h"
 #include "render/shader_path.h"
 #include "render/tree_graphics_gl.h"
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 #include "tools/grow/tre_file.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"

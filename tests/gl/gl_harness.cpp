@@ -15,9 +15,10 @@
 #include "shell/startup_core.h"
 #include "shell/statistics.h"
 #include "app/viewport.h"
+#include "app/viewport_readback.h"
 #include "app/windows.h"
 #include "parameters/parameters.h"
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 #include "tools/grow/tre_file.h"
 #include "tree/tree.h"
 #include "tree/tree_graphics.h"
@@ -148,14 +149,8 @@ ViewportImage renderFrames(int n)
     image.width = glutGet(GLUT_WINDOW_WIDTH);
     image.height = glutGet(GLUT_WINDOW_HEIGHT);
     image.rgb.resize(size_t(image.width) * image.height * 3);
-    GLint previousBuffer = 0, previousAlignment = 0;
-    glGetIntegerv(GL_READ_BUFFER, &previousBuffer);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &previousAlignment);
-    glReadBuffer(GL_BACK);  // the last frame: swapping copies and keeps it here
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, previousAlignment);
-    glReadBuffer(GLenum(previousBuffer));
+    // The last frame: swapping copies and keeps it in the back buffer.
+    readViewportPixels(0, 0, image.width, image.height, image.rgb.data());
     return image;
 }
 

@@ -9,7 +9,7 @@
 #include <png.h>
 #include <zlib.h>
 
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 
 namespace {
 

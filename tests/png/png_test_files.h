@@ -1,5 +1,5 @@
 // Test files for the PNG decoder: images written by the project's PNG writer
-// (tools/grow/png_writer.h) with zlib's compression, libpng's own decoding to
+// (image/png_writer.h) with zlib's compression, libpng's own decoding to
 // RGBA as the oracle, and hand-made PNG files and DEFLATE bit streams.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 
 using Bytes = std::vector<unsigned char>;
 

@@ -9,7 +9,7 @@
 #include <png.h>
 
 #include "image/png_decoder.h"
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 #include "tools/grow/random.h"
 #include "tools/grow/textures.h"
 

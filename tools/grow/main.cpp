@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 #include "tools/grow/species.h"
 #include "tools/grow/textures.h"
 #include "tools/grow/tree_generator.h"

@@ -1,10 +1,10 @@
 // Writer of the "tre" text format and the hierarchy helpers of TreFile.
 #include "tools/grow/tre_file.h"
 
+#include "image/regular_file.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 
 std::vector<TreMaterial> barkAndLeafMaterials(const std::string& barkTexture, const std::string& leafTexture)
 {
@@ -111,41 +111,8 @@ bool writeTre(const TreFile& file, std::FILE* out)
     return std::ferror(out) == 0;
 }
 
-// Opens `path`.tmp, lets `write` fill it, renames it to `path` on success and
-// removes it on failure.
-template <typename Write>
-static bool writeAtomically(const std::string& path, std::string& error, Write write)
-{
-    const std::string temp = path + ".tmp";
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) {
-        error = "cannot create " + temp + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = write(out);
-    ok = (std::fflush(out) == 0) && ok;
-    ok = (std::fclose(out) == 0) && ok;
-    if (!ok) {
-        error = "cannot write " + temp;
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 bool saveTre(const TreFile& file, const std::string& path, std::string& error)
 {
-    return writeAtomically(path, error, [&](std::FILE* out) { return writeTre(file, out); });
+    return writeFileAtomically(path, error, [&](std::FILE* out) { return writeTre(file, out); });
 }
 
-bool saveFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
-{
-    return writeAtomically(path, error, [&](std::FILE* out) {
-        return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    });
-}

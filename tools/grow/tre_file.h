@@ -82,6 +82,3 @@ bool writeTre(const TreFile& file, std::FILE* out);
 // Writes the model to `path` through a temporary file renamed on success, so
 // that no half-written model is ever left under the final name.
 bool saveTre(const TreFile& file, const std::string& path, std::string& error);
-
-// Writes `bytes` to `path` the same way (temporary file, then rename).
-bool saveFileAtomically(const std::string& path, const std::string& bytes, std::string& error);

@@ -1,8 +1,9 @@
-// The project's PNG writer, for the tools, the tests and the benchmarks: zlib
-// streams (RFC 1950) of stored or fixed-Huffman DEFLATE blocks (RFC 1951),
-// CRC-32 chunks, images of every colour type and bit depth, Adam7, adaptive
-// scanline filters. Tests that need odd or broken files build them from the
-// pieces (chunks, header, scanlines, zlib streams).
+// The project's PNG writer, for the tools, the tests, the benchmarks and the
+// viewer's recorded frames: zlib streams (RFC 1950) of stored or
+// fixed-Huffman DEFLATE blocks (RFC 1951), CRC-32 chunks, images of every
+// colour type and bit depth, Adam7, adaptive scanline filters. Tests that
+// need odd or broken files build them from the pieces (chunks, header,
+// scanlines, zlib streams).
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // PNG writer (see png_writer.h), written from RFC 1950, RFC 1951 and the PNG
 // standard (ISO/IEC 15948).
-#include "tools/grow/png_writer.h"
+#include "image/png_writer.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "image/inflate.h"
-#include "tools/grow/tre_file.h"
+#include "image/regular_file.h"
 
 uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc)
 {
