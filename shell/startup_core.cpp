@@ -17,7 +17,8 @@ CWind* treeWind = nullptr;
 // Whether argument i is an option or an option's value.
 static bool isOption(char** argv, int i)
 {
-    return std::strncmp(argv[i], "--", 2) == 0 || (i > 1 && std::strcmp(argv[i - 1], "--wind") == 0);
+    return std::strncmp(argv[i], "--", 2) == 0 ||
+           (i > 1 && (std::strcmp(argv[i - 1], "--wind") == 0 || std::strcmp(argv[i - 1], "--model") == 0));
 }
 
 void takeFileName(int argc, char** argv)
@@ -43,6 +44,19 @@ int takeOptions(int argc, char** argv)
     for (int i = 1; i < argc && argv[i]; ++i) {
         if (std::strncmp(argv[i], "--", 2) != 0)
             continue;
+        if (std::strcmp(argv[i], "--model") == 0) {
+            const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+            if (value && (std::strcmp(value, "classic") == 0 || std::strcmp(value, "physical") == 0)) {
+                bendingModel = std::strcmp(value, "physical") == 0 ? 1 : 0;
+                std::printf("DOR: bending model %s\n", value);
+            } else {
+                std::printf("ERROR: --model needs classic or physical%s%s (ignored)\n", value ? ", not " : "",
+                            value ? value : "");
+                ++bad;
+            }
+            ++i;  // the value
+            continue;
+        }
         if (std::strcmp(argv[i], "--wind") != 0) {
             std::printf("ERROR: unknown option %s (ignored)\n", argv[i]);
             ++bad;

@@ -16,7 +16,8 @@ extern CWind* treeWind;  // the wind of every element; owned by the start-up
 void takeFileName(int argc, char** argv);
 // The viewer's options, before the windows exist: "--wind PRESET" (calm,
 // gusty, storm: wind/wind_presets.cpp) switches the wind field on with that
-// preset. A bad option prints an "ERROR" line and is ignored. Returns how
+// preset; "--model classic|physical" chooses the bending model (the live
+// parameter bendingModel). A bad option prints an "ERROR" line and is ignored. Returns how
 // many were bad; without options nothing happens.
 int takeOptions(int argc, char** argv);
 // Steps 14 to 17: creates treeWind and theTree, loads treeFileName, formats
