@@ -82,6 +82,7 @@
 // back into its parent in any wind.
 #include "tree/physical_model.h"
 
+#include <cassert>
 #include <cmath>
 #include <unordered_map>
 
@@ -101,6 +102,7 @@ const double kPetioleFrequency = 3.0;     // Hz: a leaf's own sway at rest
 const double kLeafMinOffset = 0.02;       // m: least distance of a leaf's centre from its joint
 const double kContinuation = 0.99;        // attachPosition at which a child continues its parent
 const double kJointStop = 0.5 * kPi;      // rad: the largest turn of a joint from rest
+const double kStopCosine = 0.70710678118654752;  // cos(kJointStop / 2)
 // The least effective inertia of a joint (kg m^2): a body without mass or
 // stiffness (a segment of diameter 0 at a tip) still has an invertible D.
 const double kArmature = 1e-12;
@@ -165,39 +167,50 @@ inline void rotate(const Rotation3& L, const M3& a, M3& c)
             c[r][k] = t[r][0] * L.m[k][0] + t[r][1] * L.m[k][1] + t[r][2] * L.m[k][2];
 }
 
-// The inverse of a symmetric positive definite 3 x 3 matrix.
-inline void invertSymmetric(const M3& d, M3& r)
+// The inverse of a symmetric positive definite 3 x 3 matrix (cofactors).
+inline Symmetric3 inverse(const Symmetric3& d)
 {
-    const double c00 = d[1][1] * d[2][2] - d[1][2] * d[2][1];
-    const double c01 = d[1][2] * d[2][0] - d[1][0] * d[2][2];
-    const double c02 = d[1][0] * d[2][1] - d[1][1] * d[2][0];
-    const double det = d[0][0] * c00 + d[0][1] * c01 + d[0][2] * c02;
-    const double s = 1.0 / det;
-    r[0][0] = c00 * s;
-    r[1][0] = r[0][1] = c01 * s;
-    r[2][0] = r[0][2] = c02 * s;
-    r[1][1] = (d[0][0] * d[2][2] - d[0][2] * d[2][0]) * s;
-    r[2][1] = r[1][2] = (d[0][2] * d[1][0] - d[0][0] * d[1][2]) * s;
-    r[2][2] = (d[0][0] * d[1][1] - d[0][1] * d[1][0]) * s;
+    const double c00 = d.yy * d.zz - d.yz * d.yz;
+    const double c01 = d.yz * d.xz - d.xy * d.zz;
+    const double c02 = d.xy * d.yz - d.yy * d.xz;
+    const double s = 1.0 / (d.xx * c00 + d.xy * c01 + d.xz * c02);
+    return {c00 * s, (d.xx * d.zz - d.xz * d.xz) * s, (d.xx * d.yy - d.xy * d.xy) * s, c01 * s, c02 * s,
+            (d.xz * d.xy - d.xx * d.yz) * s};
 }
 
-// The rotation vector of a unit quaternion (w >= 0 kept by the caller).
+// The rotation vector of a unit quaternion (w >= 0 kept by the caller):
+// 2 atan2(s, w) / s times its vector part, s = |vector part|. Most joints
+// turn little, so for s < w / 10 the series of atan(x) / x, x = s / w, to
+// x^8 (relative error below 1e-10) takes the place of atan2.
 inline D3 logOf(const double q[4])
 {
     const D3 v = {q[1], q[2], q[3]};
-    const double s = std::sqrt(dot(v, v));
-    if (s < 1e-9)
-        return v * 2.0;
-    return v * (2.0 * std::atan2(s, q[0]) / s);
+    const double s2 = dot(v, v), w = q[0];
+    if (s2 < 0.01 * w * w) {
+        const double x2 = s2 / (w * w);
+        const double series = 1.0 - x2 * (1.0 / 3.0 - x2 * (1.0 / 5.0 - x2 * (1.0 / 7.0 - x2 / 9.0)));
+        return v * (2.0 / w * series);
+    }
+    const double s = std::sqrt(s2);
+    return v * (2.0 * std::atan2(s, w) / s);
 }
 
-// The unit quaternion of the rotation vector t.
+// The unit quaternion of the rotation vector t: (cos(a/2), sin(a/2) t / a),
+// a = |t|. A step's turn is small: below a = 0.05 the series to a^4
+// (error below 1e-12) take the place of sin and cos.
 inline void expOf(D3 t, double q[4])
 {
-    const double angle = std::sqrt(dot(t, t));
-    const double half = 0.5 * angle;
-    const double f = angle < 1e-9 ? 0.5 : std::sin(half) / angle;
-    q[0] = std::cos(half);
+    const double a2 = dot(t, t);
+    double c, f;
+    if (a2 < 0.0025) {
+        c = 1.0 - a2 / 8.0 + a2 * a2 / 384.0;
+        f = 0.5 - a2 / 48.0 + a2 * a2 / 3840.0;
+    } else {
+        const double angle = std::sqrt(a2);
+        c = std::cos(0.5 * angle);
+        f = std::sin(0.5 * angle) / angle;
+    }
+    q[0] = c;
     q[1] = t.x * f;
     q[2] = t.y * f;
     q[3] = t.z * f;
@@ -222,11 +235,44 @@ inline Rotation3 rotationOf(const double q[4])
 
 inline double sq(double x) { return x * x; }
 
+inline void full(const Symmetric3& s, M3& m)
+{
+    m[0][0] = s.xx; m[1][1] = s.yy; m[2][2] = s.zz;
+    m[0][1] = m[1][0] = s.xy;
+    m[0][2] = m[2][0] = s.xz;
+    m[1][2] = m[2][1] = s.yz;
+}
+// The symmetric part of m as stored (m is symmetric up to rounding).
+inline Symmetric3 symmetric(const M3& m)
+{
+    return {m[0][0], m[1][1], m[2][2], 0.5 * (m[0][1] + m[1][0]), 0.5 * (m[0][2] + m[2][0]),
+            0.5 * (m[1][2] + m[2][1])};
+}
+// L s L^T with L a rotation.
+inline Symmetric3 rotated(const Rotation3& L, const Symmetric3& s)
+{
+    M3 S, t;
+    full(s, S);
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 3; ++k)
+            t[r][k] = L.m[r][0] * S[0][k] + L.m[r][1] * S[1][k] + L.m[r][2] * S[2][k];
+    auto at = [&](int r, int k) { return t[r][0] * L.m[k][0] + t[r][1] * L.m[k][1] + t[r][2] * L.m[k][2]; };
+    return {at(0, 0), at(1, 1), at(2, 2), at(0, 1), at(0, 2), at(1, 2)};
+}
+
+inline D3 mul(const Symmetric3& s, D3 v)
+{
+    return {s.xx * v.x + s.xy * v.y + s.xz * v.z, s.xy * v.x + s.yy * v.y + s.yz * v.z,
+            s.xz * v.x + s.yz * v.y + s.zz * v.z};
+}
+
 }  // namespace
 
 void CPhysicalModel::clear()
 {
     std::vector<PhysicalBody>().swap(bodies);
+    std::vector<PhysicalGeometry>().swap(geometry);
+    prepared = false;
 }
 
 void CPhysicalModel::build(const CTree& tree)
@@ -234,6 +280,7 @@ void CPhysicalModel::build(const CTree& tree)
     clear();
     const size_t n = tree.elementOrder.size();
     bodies.resize(n);
+    geometry.resize(n);
     std::unordered_map<const CTreeElement*, int32_t> number;
     number.reserve(n);
     for (size_t i = 0; i < n; ++i)
@@ -243,24 +290,26 @@ void CPhysicalModel::build(const CTree& tree)
     for (size_t i = 0; i < n; ++i) {
         const CTreeElement* e = tree.elementOrder[i];
         PhysicalBody& b = bodies[i];
+        PhysicalGeometry& g = geometry[i];
         const auto* segment = dynamic_cast<const CSegment*>(e);
         b.leaf = segment == nullptr;
-        b.diameter = segment ? std::fmax(segment->diameter, 0.0) : 0.0;
-        b.length = segment ? std::fmax(e->length, 0.0) : 0.0;
+        g.diameter = segment && segment->diameter > 0.0 ? segment->diameter : 0.0;
+        g.length = segment && e->length > 0.0 ? e->length : 0.0;
         b.jointHeight = float(e->parent->length * e->attachPosition);
         const auto found = number.find(e->parent);
         b.parent = found == number.end() ? -1 : found->second;
+        assert(b.parent < int32_t(i));
         if (segment && b.parent >= 0 && e->attachPosition >= kContinuation) {
             int32_t& c = continuation[size_t(b.parent)];
-            if (c < 0 || bodies[size_t(c)].diameter < b.diameter)
+            if (c < 0 || geometry[size_t(c)].diameter < g.diameter)
                 c = int32_t(i);
         }
     }
     for (size_t i = 0; i < n; ++i)
         if (continuation[i] >= 0) {
-            PhysicalBody& child = bodies[size_t(continuation[i])];
-            child.shareLength = bodies[i].length;
-            child.shareDiameter = bodies[i].diameter;
+            PhysicalGeometry& child = geometry[size_t(continuation[i])];
+            child.shareLength = geometry[i].length;
+            child.shareDiameter = geometry[i].diameter;
         }
     for (float& p : usedParameters)
         p = std::nanf("");
@@ -274,6 +323,7 @@ void CPhysicalModel::reset()
         b.q[1] = b.q[2] = b.q[3] = 0.0;
         b.omega[0] = b.omega[1] = b.omega[2] = 0.0;
     }
+    prepared = false;
 }
 
 void CPhysicalModel::refresh(const CTree& tree)
@@ -287,6 +337,7 @@ void CPhysicalModel::refresh(const CTree& tree)
         return;
     for (int k = 0; k < 7; ++k)
         usedParameters[k] = now[k];
+    prepared = false;
     // The panel keeps these in their ranges; a value outside counts as the
     // nearest sensible one, so that no input divides by zero.
     const double E = std::fmax(double(youngModulus), 0.01) * 1e9;  // Pa
@@ -298,17 +349,18 @@ void CPhysicalModel::refresh(const CTree& tree)
     const double dragFactor = 0.5 * std::fmax(double(airDensity), 0.0) * std::fmax(double(dragCoefficient), 0.0);
     const double leafOffset = std::fmax(std::sqrt(leafA), kLeafMinOffset);
     const size_t n = bodies.size();
-    for (PhysicalBody& b : bodies) {
+    for (size_t i = 0; i < n; ++i) {
+        PhysicalBody& b = bodies[i];
+        const PhysicalGeometry& g = geometry[i];
         if (b.leaf) {
             b.mass = leafM;
-            b.comZ = leafOffset;
+            b.comZ = b.dragZ = leafOffset;
             b.inertiaX = b.inertiaZ = leafM * leafOffset * leafOffset / 12.0;
             b.dragArea = leafA * dragFactor;
-            b.length = leafOffset;
         } else {
-            const double D = b.diameter, L = b.length;
+            const double D = g.diameter, L = g.length;
             b.mass = rho * kPi * D * D / 4.0 * L;
-            b.comZ = 0.5 * L;
+            b.comZ = b.dragZ = 0.5 * L;
             b.inertiaX = b.mass * (D * D / 16.0 + L * L / 12.0);
             b.inertiaZ = b.mass * D * D / 8.0;
             b.dragArea = D * L * dragFactor;
@@ -324,16 +376,16 @@ void CPhysicalModel::refresh(const CTree& tree)
     for (size_t i = 0; i < n; ++i) {
         const PhysicalBody& b = bodies[i];
         const Matrix4& R = tree.elementOrder[i]->restModelTransform;
-        const D3 c = {R.m[0][3] + R.m[0][2] * b.comZ, R.m[1][3] + R.m[1][2] * b.comZ, R.m[2][3] + R.m[2][2] * b.comZ};
+        const double c[3] = {R.m[0][3] + R.m[0][2] * b.comZ, R.m[1][3] + R.m[1][2] * b.comZ,
+                             R.m[2][3] + R.m[2][2] * b.comZ};
         // Own Pi = tr(I)/2 - I in the body's axes: diag(Iz/2, Iz/2, Ix - Iz/2).
         const double own[3] = {0.5 * b.inertiaZ, 0.5 * b.inertiaZ, b.inertiaX - 0.5 * b.inertiaZ};
         Moments& s = sum[i];
         s.m = b.mass;
-        const double cv[3] = {c.x, c.y, c.z};
         for (int r = 0; r < 3; ++r) {
-            s.s[r] = b.mass * cv[r];
+            s.s[r] = b.mass * c[r];
             for (int k = 0; k < 3; ++k) {
-                double t = b.mass * cv[r] * cv[k];
+                double t = b.mass * c[r] * c[k];
                 for (int j = 0; j < 3; ++j)
                     t += R.m[r][j] * own[j] * R.m[k][j];
                 s.t[r][k] = t;
@@ -342,6 +394,7 @@ void CPhysicalModel::refresh(const CTree& tree)
     }
     for (size_t i = n; i-- > 0;) {
         PhysicalBody& b = bodies[i];
+        const PhysicalGeometry& g = geometry[i];
         const Moments& s = sum[i];
         const Matrix4& R = tree.elementOrder[i]->restModelTransform;
         const double p[3] = {R.m[0][3], R.m[1][3], R.m[2][3]};
@@ -370,8 +423,8 @@ void CPhysicalModel::refresh(const CTree& tree)
             auto twistCompliance = [G](double L, double D) {
                 return D > 0.0 ? 0.5 * L / (G * kPi * sq(sq(D)) / 32.0) : 0.0;
             };
-            const double cb = bendCompliance(b.length, b.diameter) + bendCompliance(b.shareLength, b.shareDiameter);
-            const double ct = twistCompliance(b.length, b.diameter) + twistCompliance(b.shareLength, b.shareDiameter);
+            const double cb = bendCompliance(g.length, g.diameter) + bendCompliance(g.shareLength, g.shareDiameter);
+            const double ct = twistCompliance(g.length, g.diameter) + twistCompliance(g.shareLength, g.shareDiameter);
             b.kBend = cb > 0.0 ? 1.0 / cb : 0.0;
             b.kTwist = ct > 0.0 ? 1.0 / ct : 0.0;
         }
@@ -389,6 +442,89 @@ void CPhysicalModel::refresh(const CTree& tree)
     }
 }
 
+// Step 1 of the algorithm for body i, from its current frames: v, c (not
+// stored: steps 2 and 3 form it again from v and omega), the body's inertia
+// with the drag's added inertia, and the bias force.
+inline void CPhysicalModel::prepare(CTree& tree, size_t i, double h, bool uniform, Vec3 uniformWind)
+{
+    PhysicalBody& b = bodies[i];
+    CTreeElement& e = *tree.elementOrder[i];
+    const Rotation3 L = rotationBlock(e.localRotation);  // body -> parent
+    const D3 r = {0.0, 0.0, b.jointHeight};
+    D3 wp = {0, 0, 0}, vp = {0, 0, 0};
+    if (b.parent >= 0) {
+        const PhysicalBody& P = bodies[size_t(b.parent)];
+        wp = load(P.v);
+        vp = load(P.v + 3);
+    }
+    const D3 rel = load(b.omega);
+    const D3 w = mulT(L, wp) + rel;
+    const D3 v = mulT(L, vp + cross(wp, r));
+    store(b.v, w);
+    store(b.v + 3, v);
+
+    // The body's spatial inertia at its joint: centre of mass c = (0, 0, z),
+    //   A = I_c + m [c]x [c]x^T = diag(Ix + m z^2, Ix + m z^2, Iz),
+    //   B = m [c]x, M = m 1.
+    const double m = b.mass, z = b.comZ;
+    const double Ax = b.inertiaX + m * z * z;
+    Symmetric3 A = {Ax, Ax, b.inertiaZ, 0.0, 0.0, 0.0};
+    Symmetric3 Mm = {m, m, m, 0.0, 0.0, 0.0};
+    double B[3][3] = {{0.0, -m * z, 0.0}, {m * z, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+    // Momentum (A w + B v; B^T w + M v) and the bias v x* (I v).
+    const D3 hn = {Ax * w.x - m * z * v.y, Ax * w.y + m * z * v.x, b.inertiaZ * w.z};
+    const D3 hf = {m * (v.x + z * w.y), m * (v.y - z * w.x), m * v.z};
+    D3 pn = cross(w, hn) + cross(v, hf);
+    D3 pf = cross(w, hf);
+
+    // Drag at the drag point d = (0, 0, zd): the element's wind in the
+    // body's frame less the point's velocity.
+    if (b.dragArea > 0.0) {
+        const Vec3 wind = uniform ? uniformWind : e.sampleWind(tree.position);
+        const D3 uBody = mulT(rotationBlock(e.modelTransform), D3{wind.x, wind.y, wind.z});
+        const double zd = b.dragZ;
+        const D3 d = {0.0, 0.0, zd};
+        D3 flow = uBody - (v + cross(w, d));
+        if (!b.leaf)
+            flow.z = 0.0;
+        const double speed = std::sqrt(dot(flow, flow));
+        if (speed > 0.0 && std::isfinite(speed)) {
+            const D3 F = flow * (b.dragArea * speed);
+            pn = pn - cross(d, F);
+            pf = pf - F;
+            // Added inertia h B at d: Md = h k |w| (P + w w^T / |w|^2);
+            // A += [d]x Md [d]x^T, B += [d]x Md, M += Md, with
+            // [d]x = [[0, -zd, 0], [zd, 0, 0], [0, 0, 0]].
+            const double g = h * b.dragArea * speed;
+            const D3 n = flow * (1.0 / speed);
+            const double pz = b.leaf ? 1.0 : 0.0;
+            const Symmetric3 Md = {g * (1.0 + n.x * n.x), g * (1.0 + n.y * n.y), g * (pz + n.z * n.z),
+                                   g * n.x * n.y,         g * n.x * n.z,         g * n.y * n.z};
+            const double Mrow0[3] = {Md.xx, Md.xy, Md.xz}, Mrow1[3] = {Md.xy, Md.yy, Md.yz};
+            for (int k = 0; k < 3; ++k) {
+                B[0][k] += -zd * Mrow1[k];
+                B[1][k] += zd * Mrow0[k];
+            }
+            A.xx += zd * zd * Md.yy;
+            A.xy += -zd * zd * Md.xy;
+            A.yy += zd * zd * Md.xx;
+            Mm.xx += Md.xx;
+            Mm.yy += Md.yy;
+            Mm.zz += Md.zz;
+            Mm.xy += Md.xy;
+            Mm.xz += Md.xz;
+            Mm.yz += Md.yz;
+        }
+    }
+    b.A = A;
+    b.M = Mm;
+    for (int r0 = 0; r0 < 3; ++r0)
+        for (int k = 0; k < 3; ++k)
+            b.B[r0][k] = B[r0][k];
+    store(b.p, pn);
+    store(b.p + 3, pf);
+}
+
 void CPhysicalModel::step(CTree& tree, double h)
 {
     const size_t n = bodies.size();
@@ -399,88 +535,11 @@ void CPhysicalModel::step(CTree& tree, double h)
     const Vec3 uniformWind = uniform ? tree.trunk()->sampleWind(tree.position) : Vec3{};
     const double h2 = h * h;
 
-    // 1. Velocities, velocity products, body inertias and loads, parents first.
-    for (size_t i = 0; i < n; ++i) {
-        PhysicalBody& b = bodies[i];
-        CTreeElement& e = *tree.elementOrder[i];
-        const Rotation3 L = rotationBlock(e.localRotation);  // body -> parent
-        const D3 r = {0.0, 0.0, b.jointHeight};
-        D3 wp = {0, 0, 0}, vp = {0, 0, 0};
-        if (b.parent >= 0) {
-            const PhysicalBody& P = bodies[size_t(b.parent)];
-            wp = load(P.v);
-            vp = load(P.v + 3);
-        }
-        const D3 rel = load(b.omega);
-        const D3 w = mulT(L, wp) + rel;
-        const D3 v = mulT(L, vp + cross(wp, r));
-        store(b.v, w);
-        store(b.v + 3, v);
-        store(b.c, cross(w, rel));
-        store(b.c + 3, cross(v, rel));
-
-        // The body's spatial inertia at its joint: centre of mass c = (0, 0, z),
-        //   A = I_c + m [c]x [c]x^T = diag(Ix + m z^2, Ix + m z^2, Iz),
-        //   B = m [c]x, M = m 1.
-        const double m = b.mass, z = b.comZ;
-        for (int r0 = 0; r0 < 3; ++r0)
-            for (int k = 0; k < 3; ++k)
-                b.A[r0][k] = b.B[r0][k] = b.M[r0][k] = 0.0;
-        b.A[0][0] = b.A[1][1] = b.inertiaX + m * z * z;
-        b.A[2][2] = b.inertiaZ;
-        b.B[0][1] = -m * z;
-        b.B[1][0] = m * z;
-        b.M[0][0] = b.M[1][1] = b.M[2][2] = m;
-        // Momentum (A w + B v; B^T w + M v) and the bias v x* (I v).
-        const D3 hn = {b.A[0][0] * w.x - m * z * v.y, b.A[1][1] * w.y + m * z * v.x, b.A[2][2] * w.z};
-        const D3 hf = {m * (v.x + z * w.y), m * (v.y - z * w.x), m * v.z};
-        D3 pn = cross(w, hn) + cross(v, hf);
-        D3 pf = cross(w, hf);
-
-        // Drag at the drag point d = (0, 0, zd): the element's wind in the
-        // body's frame less the point's velocity.
-        const Vec3 wind = uniform ? uniformWind : e.sampleWind(tree.position);
-        const Rotation3 R = rotationBlock(e.modelTransform);
-        const D3 uBody = mulT(R, D3{wind.x, wind.y, wind.z});
-        const double zd = b.leaf ? b.comZ : 0.5 * b.length;
-        const D3 d = {0.0, 0.0, zd};
-        D3 flow = uBody - (v + cross(w, d));
-        if (!b.leaf)
-            flow.z = 0.0;
-        const double speed = std::sqrt(dot(flow, flow));
-        if (speed > 0.0 && b.dragArea > 0.0 && std::isfinite(speed)) {
-            const D3 F = flow * (b.dragArea * speed);
-            pn = pn - cross(d, F);
-            pf = pf - F;
-            // Added inertia h B at d: Md = h k |w| (P + w w^T / |w|^2);
-            // A += [d]x Md [d]x^T, B += [d]x Md, M += Md.
-            const double g = h * b.dragArea * speed;
-            const D3 u = flow * (1.0 / speed);
-            M3 Md;
-            const double pz = b.leaf ? 1.0 : 0.0;
-            const double u3[3] = {u.x, u.y, u.z}, P3[3] = {1.0, 1.0, pz};
-            for (int r0 = 0; r0 < 3; ++r0)
-                for (int k = 0; k < 3; ++k)
-                    Md[r0][k] = g * ((r0 == k ? P3[r0] : 0.0) + u3[r0] * u3[k]);
-            // [d]x = [[0, -zd, 0], [zd, 0, 0], [0, 0, 0]].
-            // [d]x Md: row 0 = -zd Md row 1, row 1 = zd Md row 0, row 2 = 0.
-            for (int k = 0; k < 3; ++k) {
-                b.B[0][k] += -zd * Md[1][k];
-                b.B[1][k] += zd * Md[0][k];
-            }
-            // [d]x Md [d]x^T = ([d]x Md) [d]x^T; column 0 of [d]x^T is
-            // (0, -zd, 0), column 1 (zd, 0, 0), column 2 zero.
-            b.A[0][0] += zd * zd * Md[1][1];
-            b.A[0][1] += -zd * zd * Md[1][0];
-            b.A[1][0] += -zd * zd * Md[0][1];
-            b.A[1][1] += zd * zd * Md[0][0];
-            for (int r0 = 0; r0 < 3; ++r0)
-                for (int k = 0; k < 3; ++k)
-                    b.M[r0][k] += Md[r0][k];
-        }
-        store(b.p, pn);
-        store(b.p + 3, pf);
-    }
+    // 1. Velocities, inertias and loads, parents first: the end of the last
+    // step did it already, unless it was reset since.
+    if (!prepared)
+        for (size_t i = 0; i < n; ++i)
+            prepare(tree, i, h, uniform, uniformWind);
 
     // 2. Articulated inertias and biases, children first.
     for (size_t i = n; i-- > 0;) {
@@ -488,38 +547,39 @@ void CPhysicalModel::step(CTree& tree, double h)
         const D3 theta = logOf(b.q);
         const D3 om = load(b.omega);
         const double K[3] = {b.kBend, b.kBend, b.kTwist}, C[3] = {b.cBend, b.cBend, b.cTwist};
-        M3 D;
-        for (int r0 = 0; r0 < 3; ++r0)
-            for (int k = 0; k < 3; ++k)
-                D[r0][k] = b.A[r0][k];
         const double th[3] = {theta.x, theta.y, theta.z}, o[3] = {om.x, om.y, om.z};
-        for (int k = 0; k < 3; ++k) {
-            D[k][k] += h * C[k] + h2 * K[k] + kArmature;
+        Symmetric3 D = b.A;
+        D.xx += h * C[0] + h2 * K[0] + kArmature;
+        D.yy += h * C[1] + h2 * K[1] + kArmature;
+        D.zz += h * C[2] + h2 * K[2] + kArmature;
+        for (int k = 0; k < 3; ++k)
             b.u[k] = -K[k] * (th[k] + h * o[k]) - C[k] * o[k] - b.p[k];
-        }
-        invertSymmetric(D, b.Dinv);
+        b.Dinv = inverse(D);
         if (b.parent < 0)
             continue;
         // I^a = I^A - U D^-1 U^T with U = (A; B^T):
-        //   A' = A - A Di A, B' = B - A Di B, M' = M - B^T Di B.
-        M3 DiA, DiB, t;
-        mul(b.Dinv, b.A, DiA);
-        mul(b.Dinv, b.B, DiB);
-        M3 Aa, Ba, Ma;
-        mul(b.A, DiA, t);
+        //   A' = A - A Di A, B' = B - A Di B, M' = M - B^T Di B
+        // (A' and M' symmetric: their upper triangles).
+        M3 A, Di, DiA, DiB;
+        full(b.A, A);
+        full(b.Dinv, Di);
+        mul(Di, A, DiA);
+        mul(Di, b.B, DiB);
+        auto upper = [](const M3& x, const M3& y, int r0, int k) {  // (x^T y)[r0][k]
+            return x[0][r0] * y[0][k] + x[1][r0] * y[1][k] + x[2][r0] * y[2][k];
+        };
+        const Symmetric3 Aa = {b.A.xx - upper(A, DiA, 0, 0), b.A.yy - upper(A, DiA, 1, 1),
+                               b.A.zz - upper(A, DiA, 2, 2), b.A.xy - upper(A, DiA, 0, 1),
+                               b.A.xz - upper(A, DiA, 0, 2), b.A.yz - upper(A, DiA, 1, 2)};
+        const Symmetric3 Ma = {b.M.xx - upper(b.B, DiB, 0, 0), b.M.yy - upper(b.B, DiB, 1, 1),
+                               b.M.zz - upper(b.B, DiB, 2, 2), b.M.xy - upper(b.B, DiB, 0, 1),
+                               b.M.xz - upper(b.B, DiB, 0, 2), b.M.yz - upper(b.B, DiB, 1, 2)};
+        M3 Ba;
         for (int r0 = 0; r0 < 3; ++r0)
             for (int k = 0; k < 3; ++k)
-                Aa[r0][k] = b.A[r0][k] - t[r0][k];
-        mul(b.A, DiB, t);
-        for (int r0 = 0; r0 < 3; ++r0)
-            for (int k = 0; k < 3; ++k)
-                Ba[r0][k] = b.B[r0][k] - t[r0][k];
-        mulTN(b.B, DiB, t);
-        for (int r0 = 0; r0 < 3; ++r0)
-            for (int k = 0; k < 3; ++k)
-                Ma[r0][k] = b.M[r0][k] - t[r0][k];
-        // p^a = p^A + I^a c + U D^-1 u.
-        const D3 cw = load(b.c), cv = load(b.c + 3);
+                Ba[r0][k] = b.B[r0][k] - upper(A, DiB, r0, k);  // A symmetric: A^T = A
+        // p^a = p^A + I^a c + U D^-1 u, c = (w x omega, v x omega).
+        const D3 cw = cross(load(b.v), om), cv = cross(load(b.v + 3), om);
         const D3 Diu = mul(b.Dinv, load(b.u));
         const D3 pan = load(b.p) + mul(Aa, cw) + mul(Ba, cv) + mul(b.A, Diu);
         const D3 paf = load(b.p + 3) + mulT(Ba, cw) + mul(Ma, cv) + mulT(b.B, Diu);
@@ -528,47 +588,47 @@ void CPhysicalModel::step(CTree& tree, double h)
         // from the joint r = (0, 0, h) to the parent's origin, R = [r]x:
         //   A_p += A - B R + R B^T - R M R, B_p += B + R M, M_p += M,
         //   f_p = L f, n_p = L n + r x f_p.
+        // With R = [[0, -h, 0], [h, 0, 0], [0, 0, 0]]: (B R) columns
+        // (h B.1, -h B.0, 0), (R M) rows (-h M1, h M0, 0), R M R in the
+        // upper-left 2 x 2 only: -R M R = h^2 [[M11, -M01], [-M01, M00]].
         PhysicalBody& P = bodies[size_t(b.parent)];
         const Rotation3 L = rotationBlock(tree.elementOrder[i]->localRotation);
-        M3 A2, B2, M2;
-        rotate(L, Aa, A2);
+        const Symmetric3 A2 = rotated(L, Aa), M2 = rotated(L, Ma);
+        M3 B2;
         rotate(L, Ba, B2);
-        rotate(L, Ma, M2);
-        const double hj = b.jointHeight;
-        // R X for R = [[0, -hj, 0], [hj, 0, 0], [0, 0, 0]]: rows (-hj X1, hj X0, 0);
-        // X R: columns (hj X.1, -hj X.0, 0).
-        M3 BR, RBt, RM, RMR;
-        for (int r0 = 0; r0 < 3; ++r0) {
-            BR[r0][0] = hj * B2[r0][1];
-            BR[r0][1] = -hj * B2[r0][0];
-            BR[r0][2] = 0.0;
-        }
-        for (int k = 0; k < 3; ++k) {
-            RBt[0][k] = -hj * B2[k][1];
-            RBt[1][k] = hj * B2[k][0];
-            RBt[2][k] = 0.0;
-            RM[0][k] = -hj * M2[1][k];
-            RM[1][k] = hj * M2[0][k];
-            RM[2][k] = 0.0;
-        }
-        for (int r0 = 0; r0 < 3; ++r0) {
-            RMR[r0][0] = hj * RM[r0][1];
-            RMR[r0][1] = -hj * RM[r0][0];
-            RMR[r0][2] = 0.0;
-        }
+        const double hj = b.jointHeight, hh = hj * hj;
+        // -B R + R B^T, symmetric: entry (r, k) = -(B R)[r][k] - (B R)[k][r].
+        const double BR[3][2] = {{hj * B2[0][1], -hj * B2[0][0]},
+                                 {hj * B2[1][1], -hj * B2[1][0]},
+                                 {hj * B2[2][1], -hj * B2[2][0]}};
+        P.A.xx += A2.xx - 2.0 * BR[0][0] + hh * M2.yy;
+        P.A.yy += A2.yy - 2.0 * BR[1][1] + hh * M2.xx;
+        P.A.zz += A2.zz;
+        P.A.xy += A2.xy - BR[0][1] - BR[1][0] - hh * M2.xy;
+        P.A.xz += A2.xz - BR[2][0];
+        P.A.yz += A2.yz - BR[2][1];
+        const double M2r0[3] = {M2.xx, M2.xy, M2.xz}, M2r1[3] = {M2.xy, M2.yy, M2.yz};
         for (int r0 = 0; r0 < 3; ++r0)
-            for (int k = 0; k < 3; ++k) {
-                P.A[r0][k] += A2[r0][k] - BR[r0][k] + RBt[r0][k] - RMR[r0][k];
-                P.B[r0][k] += B2[r0][k] + RM[r0][k];
-                P.M[r0][k] += M2[r0][k];
-            }
+            for (int k = 0; k < 3; ++k)
+                P.B[r0][k] += B2[r0][k];
+        for (int k = 0; k < 3; ++k) {
+            P.B[0][k] -= hj * M2r1[k];
+            P.B[1][k] += hj * M2r0[k];
+        }
+        P.M.xx += M2.xx;
+        P.M.yy += M2.yy;
+        P.M.zz += M2.zz;
+        P.M.xy += M2.xy;
+        P.M.xz += M2.xz;
+        P.M.yz += M2.yz;
         const D3 fp = mul(L, paf);
         const D3 np = mul(L, pan) + cross(D3{0.0, 0.0, hj}, fp);
         store(P.p, load(P.p) + np);
         store(P.p + 3, load(P.p + 3) + fp);
     }
 
-    // 3. Accelerations, the joints integrated, the frames rebuilt, parents first.
+    // 3. Accelerations, the joints integrated, the frames rebuilt, and step
+    // 1 of the next step at the new pose, parents first.
     const double lift = gravityApply ? kGravity : 0.0;
     for (size_t i = 0; i < n; ++i) {
         PhysicalBody& b = bodies[i];
@@ -584,14 +644,15 @@ void CPhysicalModel::step(CTree& tree, double h)
             lp = mulT(rotationBlock(e.parent->modelTransform), D3{0.0, 0.0, lift});
         }
         const D3 r = {0.0, 0.0, b.jointHeight};
-        const D3 aw = mulT(L, ap) + load(b.c);
-        const D3 av = mulT(L, lp + cross(ap, r)) + load(b.c + 3);
+        D3 om = load(b.omega);
+        const D3 aw = mulT(L, ap) + cross(load(b.v), om);
+        const D3 av = mulT(L, lp + cross(ap, r)) + cross(load(b.v + 3), om);
         const D3 rhs = load(b.u) - mul(b.A, aw) - mul(b.B, av);
         const D3 qdd = mul(b.Dinv, rhs);
         store(b.a, aw + qdd);
         store(b.a + 3, av);
 
-        D3 om = load(b.omega) + qdd * h;
+        om = om + qdd * h;
         double dq[4], q[4];
         expOf(om * h, dq);
         quaternionProduct(b.q, dq, q);
@@ -599,8 +660,9 @@ void CPhysicalModel::step(CTree& tree, double h)
         const double s = (q[0] < 0.0 ? -1.0 : 1.0) / norm;
         for (int k = 0; k < 4; ++k)
             q[k] *= s;
-        // The stop: the turn held at kJointStop, its outward speed dropped.
-        D3 theta = logOf(q);
+        // The stop: the turn held at kJointStop, its outward speed dropped
+        // (a turn beyond it has w < cos(kJointStop / 2)).
+        const D3 theta = q[0] < kStopCosine ? logOf(q) : D3{0.0, 0.0, 0.0};
         const double angle = std::sqrt(dot(theta, theta));
         if (angle > kJointStop) {
             const D3 axis = theta * (1.0 / angle);
@@ -610,8 +672,8 @@ void CPhysicalModel::step(CTree& tree, double h)
                 om = om - axis * outward;
         }
         if (!std::isfinite(q[0] + q[1] + q[2] + q[3]) || !std::isfinite(om.x + om.y + om.z)) {
-            // Cannot happen for finite input; kept so that a wild parameter
-            // never spreads NaN through the tree.
+            // Not reached for input within the panel's ranges; kept so that a
+            // wild value never spreads NaN through the tree.
             q[0] = 1.0;
             q[1] = q[2] = q[3] = 0.0;
             om = {0.0, 0.0, 0.0};
@@ -623,5 +685,9 @@ void CPhysicalModel::step(CTree& tree, double h)
         const Rotation3 local = rotationBlock(e.restLocalRotation) * rotationOf(b.q);
         setFrames(e, local);
         e.direction = {float(local.m[0][2]), float(local.m[1][2]), float(local.m[2][2])};
+        // The wind of the next step is sampled now, one step early: the
+        // same at any frame rate.
+        prepare(tree, i, h, uniform, uniformWind);
     }
+    prepared = true;
 }

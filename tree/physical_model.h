@@ -8,23 +8,27 @@
 #include <cstdint>
 #include <vector>
 
+#include "elements/vector3.h"
+
 class CTree;
 
+// A symmetric 3 x 3 matrix: xx, yy, zz, xy, xz, yz.
+struct Symmetric3 {
+    double xx, yy, zz, xy, xz, yz;
+};
+
 // One body of the articulated tree: an element of CTree::elementOrder, at
-// the same position. Units: kg, m, s, N.
+// the same position. Units: kg, m, s, N. What a step reads comes first.
 struct PhysicalBody {
-    // Geometry, fixed at build.
     int32_t parent = -1;        // body number of the parent; -1: the trunk, on the ground
     bool leaf = false;
-    double length = 0.0;        // m (leaf: the distance of its centre from the petiole)
-    double diameter = 0.0;      // m (leaf 0)
     double jointHeight = 0.0;   // m: the joint's place up the parent's axis
-    double shareLength = 0.0, shareDiameter = 0.0;  // the parent's half carried by this joint (0: none)
     // Constants from the parameters (refresh()).
     double mass = 0.0;          // kg
     double comZ = 0.0;          // m: centre of mass up the body's axis
+    double dragZ = 0.0;         // m: the drag's point up the body's axis
     double inertiaX = 0.0, inertiaZ = 0.0;  // kg m^2 about the centre of mass, across / along the axis
-    double dragArea = 0.0;      // m^2
+    double dragArea = 0.0;      // m^2 times rho_air C_d / 2: N / (m/s)^2
     double kBend = 0.0, kTwist = 0.0;  // N m / rad
     double cBend = 0.0, cTwist = 0.0;  // N m s / rad
     // State: the joint rotation (a unit quaternion w, x, y, z taking the rest
@@ -32,15 +36,22 @@ struct PhysicalBody {
     // the body's frame, rad/s.
     double q[4] = {1.0, 0.0, 0.0, 0.0};
     double omega[3] = {0.0, 0.0, 0.0};
-    // Scratch of one step, in the body's frame at its joint (spatial
-    // vectors: angular part, then linear part).
+    // Scratch of a step, in the body's frame at its joint (spatial vectors:
+    // angular part, then linear part).
     double v[6];                // spatial velocity
-    double c[6];                // velocity-product acceleration
-    double A[3][3], B[3][3], M[3][3];  // articulated inertia [A B; B^T M]
+    Symmetric3 A;               // articulated inertia [A B; B^T M]
+    double B[3][3];
+    Symmetric3 M;
     double p[6];                // articulated bias force
-    double Dinv[3][3];          // inverse of the joint's effective inertia
+    Symmetric3 Dinv;            // inverse of the joint's effective inertia
     double u[3];                // joint torque less the bias
     double a[6];                // spatial acceleration
+};
+
+// What only the constants are made from (refresh()), m.
+struct PhysicalGeometry {
+    double length = 0.0, diameter = 0.0;            // segment; leaf 0
+    double shareLength = 0.0, shareDiameter = 0.0;  // the parent's half carried by this joint (0: none)
 };
 
 class CPhysicalModel {
@@ -60,8 +71,15 @@ public:
     void refresh(const CTree& tree);
 
     std::vector<PhysicalBody> bodies;  // in CTree::elementOrder's order
+    std::vector<PhysicalGeometry> geometry;  // the same order
 
 private:
+    // The velocities, inertias and loads of every body at the current pose
+    // (the first half of a step), for the step of h seconds.
+    void prepare(CTree& tree, size_t i, double h, bool uniform, Vec3 uniformWind);
+    // Whether every body is prepared for the next step (the end of a step
+    // prepares it; a reset or new constants do not).
+    bool prepared = false;
     // The parameter values the constants were made from.
     float usedParameters[7] = {};
 };
