@@ -229,10 +229,14 @@ def main(dor_sim, assets, out_dir):
     print("frequency against scale: exponent %.3f (x0.5 %.3f Hz, x1 %.3f Hz, x2 %.3f Hz)" % (expo, fx["x0.5"], fx[DEFAULT], fx["x2"]))
     xs = [p[1] for p in points]
     stem = [(v, 0.5596 * math.sqrt(E / RHO) / 4 * v) for v in (min(xs) * 0.8, max(xs) * 1.2)]
-    series = [(stem, "#888", "bare uniform stem, beam theory: f = 0.56 (DBH/4) sqrt(E/rho) / H^2", True)]
+    lo, hi = min(xs) * 0.8, max(xs) * 1.2
+    series = [(stem, "#888", "bare uniform stem, beam theory: f = 0.56 (DBH/4) sqrt(E/rho) / H^2", True),
+              ([(lo, 0.2), (hi, 0.2)], "#bbb", "0.2 and 3 Hz: the plausible range", True),
+              ([(lo, 3.0), (hi, 3.0)], "#bbb", "", True)]
     colours = ["#1f5fbf", "#d04020", "#2a9d3a", "#8a4fbf", "#bf7f1f", "#555", "#000"]
     for k, (name, v, f) in enumerate(points):
-        series.append(([(v * 0.985, f), (v * 1.015, f)], colours[k % len(colours)], "%s: %.2f Hz" % (name, f), False))
+        diamond = [(v / 1.04, f), (v, f * 1.04), (v * 1.04, f), (v, f / 1.04), (v / 1.04, f)]
+        series.append((diamond, colours[k % len(colours)], "%s: %.2f Hz" % (name, f), False))
     svg_plot(os.path.join(out_dir, "physics_frequency_dbh.svg"), series, "DBH / H^2 (1/m)", "first frequency (Hz)",
              True, True, "First frequency of the committed models (physical model, defaults)")
 
