@@ -103,6 +103,9 @@ const double kLeafMinOffset = 0.02;       // m: least distance of a leaf's centr
 const double kContinuation = 0.99;        // attachPosition at which a child continues its parent
 const double kJointStop = 0.5 * kPi;      // rad: the largest turn of a joint from rest
 const double kStopCosine = 0.70710678118654752;  // cos(kJointStop / 2)
+// Elements asked for ahead of the forward walk: they differ in size, so the
+// hardware prefetcher cannot follow the walk through them.
+const size_t kAhead = 8;
 // The least effective inertia of a joint (kg m^2): a body without mass or
 // stiffness (a segment of diameter 0 at a tip) still has an invertible D.
 const double kArmature = 1e-12;
@@ -225,6 +228,41 @@ inline void quaternionProduct(const double a[4], const double b[4], double c[4])
     c[3] = a[0] * b[3] + a[1] * b[2] - a[2] * b[1] + a[3] * b[0];
 }
 
+// The unit quaternion (w >= 0) of a rotation matrix (Shepperd's method:
+// the largest of w, x, y, z from the diagonal, the others from it).
+inline void quaternionOf(const Matrix4& R, double q[4])
+{
+    const double m00 = R.m[0][0], m11 = R.m[1][1], m22 = R.m[2][2], trace = m00 + m11 + m22;
+    if (trace >= m00 && trace >= m11 && trace >= m22) {
+        const double w = 0.5 * std::sqrt(std::fmax(1.0 + trace, 0.0)), f = 0.25 / w;
+        q[0] = w;
+        q[1] = (R.m[2][1] - R.m[1][2]) * f;
+        q[2] = (R.m[0][2] - R.m[2][0]) * f;
+        q[3] = (R.m[1][0] - R.m[0][1]) * f;
+    } else if (m00 >= m11 && m00 >= m22) {
+        const double x = 0.5 * std::sqrt(std::fmax(1.0 + m00 - m11 - m22, 0.0)), f = 0.25 / x;
+        q[0] = (R.m[2][1] - R.m[1][2]) * f;
+        q[1] = x;
+        q[2] = (R.m[0][1] + R.m[1][0]) * f;
+        q[3] = (R.m[0][2] + R.m[2][0]) * f;
+    } else if (m11 >= m22) {
+        const double y = 0.5 * std::sqrt(std::fmax(1.0 - m00 + m11 - m22, 0.0)), f = 0.25 / y;
+        q[0] = (R.m[0][2] - R.m[2][0]) * f;
+        q[1] = (R.m[0][1] + R.m[1][0]) * f;
+        q[2] = y;
+        q[3] = (R.m[1][2] + R.m[2][1]) * f;
+    } else {
+        const double z = 0.5 * std::sqrt(std::fmax(1.0 - m00 - m11 + m22, 0.0)), f = 0.25 / z;
+        q[0] = (R.m[1][0] - R.m[0][1]) * f;
+        q[1] = (R.m[0][2] + R.m[2][0]) * f;
+        q[2] = (R.m[1][2] + R.m[2][1]) * f;
+        q[3] = z;
+    }
+    if (q[0] < 0.0)
+        for (int k = 0; k < 4; ++k)
+            q[k] = -q[k];
+}
+
 inline Rotation3 rotationOf(const double q[4])
 {
     const double w = q[0], x = q[1], y = q[2], z = q[3];
@@ -234,6 +272,29 @@ inline Rotation3 rotationOf(const double q[4])
 }
 
 inline double sq(double x) { return x * x; }
+
+// The lines of an element the forward walk reads and writes: its first two
+// hundred bytes (local rotation, model frame). Always inlined: a function of
+// prefetches alone counts as free of effects and may be dropped.
+[[gnu::always_inline]] inline void prefetchElement(const CTreeElement* e)
+{
+    const char* p = reinterpret_cast<const char*>(e);
+    __builtin_prefetch(p, 1);
+    __builtin_prefetch(p + 64, 1);
+    __builtin_prefetch(p + 128, 1);
+    __builtin_prefetch(p + 192, 1);
+    __builtin_prefetch(p + 256, 1);
+}
+
+// A body's local rotation (body -> parent): the rest local rotation, then
+// the joint's: R(restQ q). From the body alone, so the backward walk does not
+// touch the elements.
+inline Rotation3 localRotationOf(const PhysicalBody& b)
+{
+    double q[4];
+    quaternionProduct(b.restQ, b.q, q);
+    return rotationOf(q);
+}
 
 inline void full(const Symmetric3& s, M3& m)
 {
@@ -296,6 +357,7 @@ void CPhysicalModel::build(const CTree& tree)
         g.diameter = segment && segment->diameter > 0.0 ? segment->diameter : 0.0;
         g.length = segment && e->length > 0.0 ? e->length : 0.0;
         b.jointHeight = float(e->parent->length * e->attachPosition);
+        quaternionOf(e->restLocalRotation, b.restQ);
         const auto found = number.find(e->parent);
         b.parent = found == number.end() ? -1 : found->second;
         assert(b.parent < int32_t(i));
@@ -592,7 +654,7 @@ void CPhysicalModel::step(CTree& tree, double h)
         // (h B.1, -h B.0, 0), (R M) rows (-h M1, h M0, 0), R M R in the
         // upper-left 2 x 2 only: -R M R = h^2 [[M11, -M01], [-M01, M00]].
         PhysicalBody& P = bodies[size_t(b.parent)];
-        const Rotation3 L = rotationBlock(tree.elementOrder[i]->localRotation);
+        const Rotation3 L = localRotationOf(b);
         const Symmetric3 A2 = rotated(L, Aa), M2 = rotated(L, Ma);
         M3 B2;
         rotate(L, Ba, B2);
@@ -632,8 +694,10 @@ void CPhysicalModel::step(CTree& tree, double h)
     const double lift = gravityApply ? kGravity : 0.0;
     for (size_t i = 0; i < n; ++i) {
         PhysicalBody& b = bodies[i];
+        if (i + kAhead < n)
+            prefetchElement(tree.elementOrder[i + kAhead]);
         CTreeElement& e = *tree.elementOrder[i];
-        const Rotation3 L = rotationBlock(e.localRotation);
+        const Rotation3 L = localRotationOf(b);
         D3 ap = {0, 0, 0}, lp = {0, 0, 0};
         if (b.parent >= 0) {
             const PhysicalBody& P = bodies[size_t(b.parent)];
@@ -682,7 +746,7 @@ void CPhysicalModel::step(CTree& tree, double h)
             b.q[k] = q[k];
         store(b.omega, om);
 
-        const Rotation3 local = rotationBlock(e.restLocalRotation) * rotationOf(b.q);
+        const Rotation3 local = localRotationOf(b);
         setFrames(e, local);
         e.direction = {float(local.m[0][2]), float(local.m[1][2]), float(local.m[2][2])};
         // The wind of the next step is sampled now, one step early: the

@@ -23,6 +23,7 @@ struct PhysicalBody {
     int32_t parent = -1;        // body number of the parent; -1: the trunk, on the ground
     bool leaf = false;
     double jointHeight = 0.0;   // m: the joint's place up the parent's axis
+    double restQ[4] = {1.0, 0.0, 0.0, 0.0};  // the element's rest local rotation as a unit quaternion
     // Constants from the parameters (refresh()).
     double mass = 0.0;          // kg
     double comZ = 0.0;          // m: centre of mass up the body's axis
