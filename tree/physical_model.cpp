@@ -4,8 +4,8 @@
 // Why this method. The load of a twig must reach the trunk, and a joint's
 // motion must carry everything outboard of it: the coupled dynamics of the
 // whole tree, not one oscillator per joint. The articulated-body algorithm
-// gives exactly that in O(n) per step with three walks over elementOrder
-// (parents before children; no recursion, so chains of any depth work), at
+// gives exactly that in O(n) per step with walks over elementOrder (parents
+// before children and back; no recursion, so chains of any depth work), at
 // any deflection (proper rotations), where a modal model would hold only
 // for small ones. Its one difficulty, the stiff joints of thin short
 // segments, is met by treating the springs and dampers implicitly in the
@@ -73,7 +73,11 @@
 //      I^A_p += X^T I^a X, p^A_p += X^T p^a
 //   3. forwards: a' = X_i a_p + c_i, qdd = D^-1 (u - U^T a'), a_i = a' + S qdd,
 //      a_ground = (0, 0, 0; 0, 0, g gravityApply)
-//   then semi-implicit Euler: omega += h qdd, q := q exp(h omega / 2).
+//   then semi-implicit Euler: omega += h qdd, q := q exp(h omega) (the
+//   quaternion of the rotation vector h omega, in the body's frame).
+// Walk 1 of the next step runs at the end of walk 3, body by body, while the
+// new frames are at hand (the wind is then sampled one step early, the same
+// at every frame rate): a step walks the bodies twice.
 // The h C and h^2 K in D with the h omega in u are backward Euler for the
 // linear spring and damper: the step solves
 //   (M + h C + h^2 K) qdd = tau - K (theta + h omega) - C omega - bias

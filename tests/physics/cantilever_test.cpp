@@ -85,6 +85,30 @@ TEST(Cantilever, StaticTipDeflectionConvergesToBeamTheory)
     resetLiveParameters();
 }
 
+// Under its own weight, without wind: a horizontal cantilever sags by
+// mu g L^4 / (8 E I) (L = 1 m keeps it linear: 0.3 % of the length).
+TEST(Cantilever, SagUnderItsOwnWeight)
+{
+    usePhysicalModel();
+    windVelocity = 0.0f;
+    gravityApply = 1;
+    structuralDamping = 0.5f;
+    const double L = 1.0;
+    const double mu = double(woodDensity) * kPi * kDiameter * kDiameter / 4.0;
+    const double exact = mu * 9.81 * std::pow(L, 4) / (8.0 * bendingStiffness());
+    LoadedTree t;
+    ASSERT_TRUE(t.loadText(cantileverFile(16, L, kDiameter, 1, 0, 0)));
+    run(t.tree, 6.0, 60.0);
+    const double sag = -double(tipOf(*t.tree.elementOrder.back()).z);
+    EXPECT_TRUE(near(sag / exact, 1.0, 0.05)) << sag << " m, beam theory " << exact;
+    // Without gravity the file's pose is the rest pose.
+    gravityApply = 0;
+    t.tree.reset();
+    run(t.tree, 1.0, 60.0);
+    EXPECT_TRUE(near(tipOf(*t.tree.elementOrder.back()).z, 0.0, 1e-9));
+    resetLiveParameters();
+}
+
 TEST(Cantilever, FirstFrequencyConvergesToBeamTheory)
 {
     resetLiveParameters();
