@@ -155,13 +155,6 @@ inline void mul(const M3& a, const M3& b, M3& c)
         for (int k = 0; k < 3; ++k)
             c[r][k] = a[r][0] * b[0][k] + a[r][1] * b[1][k] + a[r][2] * b[2][k];
 }
-// c = a^T b.
-inline void mulTN(const M3& a, const M3& b, M3& c)
-{
-    for (int r = 0; r < 3; ++r)
-        for (int k = 0; k < 3; ++k)
-            c[r][k] = a[0][r] * b[0][k] + a[1][r] * b[1][k] + a[2][r] * b[2][k];
-}
 // c = L a L^T with L a rotation.
 inline void rotate(const Rotation3& L, const M3& a, M3& c)
 {
@@ -306,12 +299,6 @@ inline void full(const Symmetric3& s, M3& m)
     m[0][1] = m[1][0] = s.xy;
     m[0][2] = m[2][0] = s.xz;
     m[1][2] = m[2][1] = s.yz;
-}
-// The symmetric part of m as stored (m is symmetric up to rounding).
-inline Symmetric3 symmetric(const M3& m)
-{
-    return {m[0][0], m[1][1], m[2][2], 0.5 * (m[0][1] + m[1][0]), 0.5 * (m[0][2] + m[2][0]),
-            0.5 * (m[1][2] + m[2][1])};
 }
 // L s L^T with L a rotation.
 inline Symmetric3 rotated(const Rotation3& L, const Symmetric3& s)
