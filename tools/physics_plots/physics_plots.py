@@ -10,10 +10,12 @@ frequency against beam theory), a release test of every model in ASSETS_DIR
 (first frequency and damping ratio of the stem top, mean stem-top
 displacement at 10 m/s), the default model scaled x0.5 and x2, and the stem
 top of the default model at 15, 30, 60, 120 and 240 frames/s for both
-models. Tree files are in metres; the scratch files go to OUT_DIR/scratch.
+models. Tree files are in metres; the scratch files go to OUT_DIR/scratch,
+which is removed at the end.
 """
 import math
 import os
+import shutil
 import subprocess
 import sys
 
@@ -253,6 +255,7 @@ def main(dor_sim, assets, out_dir):
             print("%-8s %3d frames/s: largest along-wind displacement %.3f m" % (model, fps, max(abs(p[1]) for p in series[-1][0])))
         svg_plot(os.path.join(out_dir, "physics_frame_rates_%s.svg" % model), series, "time (s)",
                  "stem top along the wind (m)", title="%s model at five frame rates" % model)
+    shutil.rmtree(scratch)
 
 
 if __name__ == "__main__":
