@@ -82,8 +82,8 @@
 // linear spring and damper: the step solves
 //   (M + h C + h^2 K) qdd = tau - K (theta + h omega) - C omega - bias
 // exactly, K and C being per joint (block diagonal).
-// A joint turns at most 90 degrees from rest (a stop), so no element folds
-// back into its parent in any wind.
+// A joint turns at most 90 degrees from rest (a stop), whatever the wind,
+// so an element that stands out from its parent is never bent back into it.
 #include "tree/physical_model.h"
 
 #include <cassert>
