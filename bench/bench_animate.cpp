@@ -4,6 +4,10 @@
 // loaded model takes (mesh included). BM_AnimateWindField: the step with the
 // wind field on (turbulence and gusts), every element sampling its own wind.
 // BM_AnimateWindFieldRatio: the two alternating step by step, as a ratio.
+// BM_AnimatePhysical: one step of the physical model (1/physicsRate s) on
+// the same trees, per element; BM_PhysicalFrameDefaultModel: the physical
+// model's work for one 1/60 s frame of the default model (two steps at
+// 120 Hz), which must stay within 4 ms to run under the viewer in real time.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -158,6 +162,55 @@ void BM_AnimateWindFieldRatio(benchmark::State& state)
     resetLiveParameters();
 }
 
+// One fixed step per iteration (a frame of exactly 1/physicsRate s), in
+// processor time as above; the first step, which builds the bodies, is not
+// timed.
+void animatePhysical(benchmark::State& state, CTree& tree, double countedElements)
+{
+    const float dt = 1.0f / physicsRate;
+    tree.animate(dt);
+    timespec start{}, end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+    for (auto _ : state)
+        tree.animate(dt);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+    const double cpuNs = double(end.tv_sec - start.tv_sec) * 1e9 + double(end.tv_nsec - start.tv_nsec);
+    state.counters["elements"] = countedElements;
+    state.counters["ns_per_element_per_step"] = cpuNs / (countedElements * double(state.iterations()));
+}
+
+void BM_AnimatePhysical(benchmark::State& state)
+{
+    resetLiveParameters();
+    bendingModel = 1;
+    LoadedTree& t = treeOfSize(int(state.range(0)));
+    t.tree->reset();
+    animatePhysical(state, *t.tree, t.tree->elementCount);
+    t.tree->reset();
+    resetLiveParameters();
+}
+
+void BM_PhysicalFrameDefaultModel(benchmark::State& state)
+{
+    resetLiveParameters();
+    bendingModel = 1;
+    CWind wind;
+    CTree tree(&wind);
+    const std::string path = std::string(DOR_SOURCE_DIR) + "/assets/" + DEFAULT_TREE_FILE_NAME;
+    quietly([&] { tree.load(path.c_str()); });
+    tree.reset();
+    tree.animate(1.0f / 60.0f);  // builds the bodies: not timed
+    timespec start{}, end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+    for (auto _ : state)
+        tree.animate(1.0f / 60.0f);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+    const double cpuNs = double(end.tv_sec - start.tv_sec) * 1e9 + double(end.tv_nsec - start.tv_nsec);
+    state.counters["elements"] = tree.elementCount;
+    state.counters["ms_per_frame"] = cpuNs * 1e-6 / double(state.iterations());
+    resetLiveParameters();
+}
+
 void BM_Animate(benchmark::State& state) { animate(state, false); }
 void BM_AnimateShiver(benchmark::State& state) { animate(state, true); }
 void BM_AnimateWindField(benchmark::State& state) { animate(state, false, true); }
@@ -165,6 +218,8 @@ void BM_AnimateWindField(benchmark::State& state) { animate(state, false, true);
 }  // namespace
 
 BENCHMARK(BM_Animate)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnimatePhysical)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PhysicalFrameDefaultModel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnimateShiver)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AnimateWindField)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AnimateWindFieldRatio)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);

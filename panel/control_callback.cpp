@@ -62,6 +62,14 @@ void controlCallback(int id)
     case ID_RESET_WIND:
         resetLiveParameter(*liveParameterAt(&windVelocity));
         break;
+    case ID_BENDING_MODEL:
+        // The other model starts from the rest pose (the tree would reset
+        // itself at its next step; this shows it at once).
+        if (theTree) {
+            theTree->reset();
+            theTree->activeBendingModel = bendingModel;
+        }
+        break;
     case ID_BEND_EVERY_NTH_FORWARD:
     case ID_BEND_EVERY_NTH_REVERSE:
     case ID_BEND_MIN_FORWARD:

@@ -51,6 +51,15 @@ constexpr float SHIVER_INTENSITY_SPEED = 0.01f;
 constexpr float FIELD_FINE_SPEED = 0.01f;
 constexpr float SEED_FIELD_WIDTH = 110.0f;  // ten digits and the two step buttons
 constexpr float LOD_SPINNER_SPEED = 0.2f;
+// The physical model's quantities, per pixel: rates 1 Hz, the wood's
+// modulus 0.05 GPa and density 2 kg/m^3, ratios and the air's density 0.01,
+// a leaf's mass 1 g and area 10 cm^2 (shown to the gram and the cm^2).
+constexpr float RATE_SPEED = 1.0f;
+constexpr float MODULUS_SPEED = 0.05f;
+constexpr float WOOD_DENSITY_SPEED = 2.0f;
+constexpr float FINE_SPEED = 0.01f;
+constexpr float LEAF_MASS_SPEED = 0.001f;
+constexpr float LEAF_AREA_SPEED = 0.001f;
 
 // ---------------------------------------------------------------------------
 // Widget bookkeeping
@@ -164,11 +173,12 @@ static const LiveParameter& rowOf(const void* value)
     return *row;
 }
 
-static void floatSpinner(const char* label, float& value, float speed = FLOAT_SPINNER_SPEED)
+static void floatSpinner(const char* label, float& value, float speed = FLOAT_SPINNER_SPEED,
+                         const char* format = "%.2f")
 {
     const LiveParameter& row = rowOf(&value);
     ImGui::SetNextItemWidth(FLOAT_FIELD_WIDTH);
-    if (ImGui::DragFloat(label, &value, speed, float(row.minimum), float(row.maximum), "%.2f",
+    if (ImGui::DragFloat(label, &value, speed, float(row.minimum), float(row.maximum), format,
                          ImGuiSliderFlags_AlwaysClamp))
         widgetChanged(0);
     noteItem(label);
@@ -321,9 +331,86 @@ static void windWidget()
 // ---------------------------------------------------------------------------
 // The panel
 
+// The classic model's groups: its fixed-rate option, material, leaves,
+// segments and animation level of detail.
+static void classicModelGroups()
+{
+    floatSpinner("Fixed rate", fixedRate, RATE_SPEED, "%.0f");
+    beginPanel("Material properties");
+    floatSpinner("Density", density);
+    floatSpinner("Rigidity", rigidity);
+    endPanel();
+
+    beginPanel("Leaves");
+    floatSpinner("Leaves' surface", leafSurface);
+    beginPanel("Wind force");
+    checkbox("Apply", leafWindApply);
+    floatSpinner("Scale", leafWindScale);
+    checkbox("Propagate", leafWindPropagate);
+    checkbox("Show glyphs", showLeafWindGlyphs);
+    endPanel();
+    beginPanel("Shiver");
+    checkbox("Apply", shiverApply);
+    floatSpinner("Shiver speed", shiverSpeed);
+    floatSpinner("Shiver intensity", shiverIntensity, SHIVER_INTENSITY_SPEED);
+    endPanel();
+    endPanel();
+
+    beginPanel("Segments");
+    checkbox("Show velocity", showVelocity);
+    struct ForcePanel {
+        const char* title;
+        int& apply;
+        float& scale;
+        int& glyphs;
+    };
+    const ForcePanel forces[] = {
+        {"Wind force", segmentWindApply, segmentWindScale, showSegmentWindGlyphs},
+        {"Restoration force", restorationApply, restorationScale, showRestorationGlyphs},
+        {"Backpropagated force", backpropApply, backpropScale, showBackpropGlyphs},
+        {"Damping force", dampingApply, dampingScale, showDampingGlyphs},
+    };
+    for (const ForcePanel& f : forces) {
+        beginPanel(f.title);
+        checkbox("Apply", f.apply);
+        floatSpinner("Scale", f.scale);
+        checkbox("Show glyphs", f.glyphs);
+        endPanel();
+    }
+    beginPanel("animation LOD");
+    lodSpinner("Bend min (forward)", bendMinForward, ID_BEND_MIN_FORWARD);
+    lodSpinner("Bend max (forward)", bendMaxForward, ID_BEND_MAX_FORWARD);
+    lodSpinner("Bend min (reverse)", bendMinReverse, ID_BEND_MIN_REVERSE);
+    lodSpinner("Bend max (reverse)", bendMaxReverse, ID_BEND_MAX_REVERSE);
+    lodSpinner("Bend every n-th (forward)", bendEveryNthForward, ID_BEND_EVERY_NTH_FORWARD);
+    lodSpinner("Bend every n-th (reverse)", bendEveryNthReverse, ID_BEND_EVERY_NTH_REVERSE);
+    lodSpinner("Assert bend min (forward)", assertBendMinForward, ID_ASSERT_BEND_MIN_FORWARD);
+    lodSpinner("Assert bend min (reverse)", assertBendMinReverse, ID_ASSERT_BEND_MIN_REVERSE);
+    endPanel();
+    endPanel();
+}
+
+// The physical model's parameters (the tree file's units are metres).
+static void physicalModelGroup()
+{
+    beginPanel("Physical model");
+    floatSpinner("Young's modulus (GPa)", youngModulus, MODULUS_SPEED);
+    floatSpinner("Wood density (kg/m3)", woodDensity, WOOD_DENSITY_SPEED, "%.0f");
+    floatSpinner("Drag coefficient", dragCoefficient, FINE_SPEED);
+    floatSpinner("Air density (kg/m3)", airDensity, FINE_SPEED);
+    floatSpinner("Leaf mass (kg)", leafMass, LEAF_MASS_SPEED, "%.3f");
+    floatSpinner("Leaf area (m2)", leafArea, LEAF_AREA_SPEED, "%.3f");
+    floatSpinner("Damping ratio", structuralDamping, FINE_SPEED);
+    checkbox("Gravity", gravityApply);
+    floatSpinner("Rate (Hz)", physicsRate, RATE_SPEED, "%.0f");
+    endPanel();
+}
+
 void buildControlPanel()
 {
     ImGuiIO& io = ImGui::GetIO();
+    // Only what this frame shows can be found (the model's groups change).
+    itemRects.clear();
     ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
     ImGui::SetNextWindowSize(io.DisplaySize);
     ImGui::Begin("DOR controls", nullptr,
@@ -408,58 +495,17 @@ void buildControlPanel()
     noteItem("Quit");
 
     beginPanel("Bending model");
-    beginPanel("Material properties");
-    floatSpinner("Density", density);
-    floatSpinner("Rigidity", rigidity);
-    endPanel();
-
-    beginPanel("Leaves");
-    floatSpinner("Leaves' surface", leafSurface);
-    beginPanel("Wind force");
-    checkbox("Apply", leafWindApply);
-    floatSpinner("Scale", leafWindScale);
-    checkbox("Propagate", leafWindPropagate);
-    checkbox("Show glyphs", showLeafWindGlyphs);
-    endPanel();
-    beginPanel("Shiver");
-    checkbox("Apply", shiverApply);
-    floatSpinner("Shiver speed", shiverSpeed);
-    floatSpinner("Shiver intensity", shiverIntensity, SHIVER_INTENSITY_SPEED);
-    endPanel();
-    endPanel();
-
-    beginPanel("Segments");
-    checkbox("Show velocity", showVelocity);
-    struct ForcePanel {
-        const char* title;
-        int& apply;
-        float& scale;
-        int& glyphs;
-    };
-    const ForcePanel forces[] = {
-        {"Wind force", segmentWindApply, segmentWindScale, showSegmentWindGlyphs},
-        {"Restoration force", restorationApply, restorationScale, showRestorationGlyphs},
-        {"Backpropagated force", backpropApply, backpropScale, showBackpropGlyphs},
-        {"Damping force", dampingApply, dampingScale, showDampingGlyphs},
-    };
-    for (const ForcePanel& f : forces) {
-        beginPanel(f.title);
-        checkbox("Apply", f.apply);
-        floatSpinner("Scale", f.scale);
-        checkbox("Show glyphs", f.glyphs);
-        endPanel();
+    // The two models; switching resets the tree. Each shows its own groups.
+    for (int model = 0; model < 2; ++model) {
+        const char* name = model == 0 ? "classic" : "physical";
+        if (ImGui::RadioButton(name, &bendingModel, model))
+            widgetChanged(ID_BENDING_MODEL);
+        noteItem(name);
     }
-    beginPanel("animation LOD");
-    lodSpinner("Bend min (forward)", bendMinForward, ID_BEND_MIN_FORWARD);
-    lodSpinner("Bend max (forward)", bendMaxForward, ID_BEND_MAX_FORWARD);
-    lodSpinner("Bend min (reverse)", bendMinReverse, ID_BEND_MIN_REVERSE);
-    lodSpinner("Bend max (reverse)", bendMaxReverse, ID_BEND_MAX_REVERSE);
-    lodSpinner("Bend every n-th (forward)", bendEveryNthForward, ID_BEND_EVERY_NTH_FORWARD);
-    lodSpinner("Bend every n-th (reverse)", bendEveryNthReverse, ID_BEND_EVERY_NTH_REVERSE);
-    lodSpinner("Assert bend min (forward)", assertBendMinForward, ID_ASSERT_BEND_MIN_FORWARD);
-    lodSpinner("Assert bend min (reverse)", assertBendMinReverse, ID_ASSERT_BEND_MIN_REVERSE);
-    endPanel();
-    endPanel();
+    if (bendingModel == 1)
+        physicalModelGroup();
+    else
+        classicModelGroups();
     endPanel();
 
     ImGui::Unindent(column2 - style.WindowPadding.x);

@@ -22,6 +22,7 @@ enum ControlId {
     ID_BEND_MAX_REVERSE = 325,
     ID_ASSERT_BEND_MIN_FORWARD = 326,
     ID_ASSERT_BEND_MIN_REVERSE = 327,
+    ID_BENDING_MODEL = 330,
 };
 
 #include "panel/rotation_widget.h"

@@ -82,6 +82,19 @@ extern const char* const DEFAULT_TREE_FILE_NAME;  // "prunus_cerasifera_nigra_re
     X(dampingApply, Flag, 1, 0, 1, "", "damping force enters the total")                              \
     X(dampingScale, Float, 4.0, 0, 100, "", "factor of the damping force")                            \
     X(showDampingGlyphs, Flag, 0, 0, 1, "", "draw damping forces")                                    \
+    /* bending model: which one, and the fixed-rate option of the classic one */                    \
+    X(bendingModel, Int, 0, 0, 1, "", "0 classic, 1 physical (switching resets the tree)")            \
+    X(fixedRate, Float, 0.0, 0, 1000, "Hz", "classic model stepped at this fixed rate (0 off: one step per frame)") \
+    /* physical model (tree-file units are metres): wood, air, leaves, time */                       \
+    X(youngModulus, Float, 6.0, 0.1, 50, "GPa", "Young's modulus of the wood (green wood 5-12)")      \
+    X(woodDensity, Float, 800.0, 100, 2000, "kg/m^3", "density of the green wood")                    \
+    X(dragCoefficient, Float, 1.2, 0, 5, "", "drag coefficient of segments and leaves (a cylinder 1.2)") \
+    X(airDensity, Float, 1.2, 0, 5, "kg/m^3", "density of the air")                                   \
+    X(leafMass, Float, 0.004, 0.0001, 1, "kg", "mass of one leaf of the file (a cluster of leaves)")  \
+    X(leafArea, Float, 0.015, 0, 1, "m^2", "drag area of one leaf of the file (a cluster of leaves)") \
+    X(structuralDamping, Float, 0.1, 0, 1, "", "damping ratio of each joint's spring")               \
+    X(gravityApply, Flag, 0, 0, 1, "", "gravity loads the tree (the file pose is the unloaded one)")  \
+    X(physicsRate, Float, 120.0, 30, 2000, "Hz", "fixed step rate of the physical model")             \
     /* animation level of detail (depth counts from the root, height from the tips) */               \
     X(bendMinForward, Int, 0, 0, 200, "levels", "smallest depth that bends")                          \
     X(bendMaxForward, Int, 200, 0, 200, "levels", "largest depth that bends")                         \

@@ -22,7 +22,7 @@ CWind* treeWind = nullptr;
 // The options that take the next argument as their value.
 static bool takesValue(const char* option)
 {
-    for (const char* name : {"--wind", "--record", "--seconds", "--fps"})
+    for (const char* name : {"--wind", "--model", "--record", "--seconds", "--fps"})
         if (std::strcmp(option, name) == 0)
             return true;
     return false;
@@ -66,6 +66,19 @@ int takeOptions(int argc, char** argv)
             // A missing value reads as "", which the check refuses.
             video[videoOption - videoOptions] = i + 1 < argc && argv[i + 1] ? argv[i + 1] : "";
             ++i;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--model") == 0) {
+            const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+            if (value && (std::strcmp(value, "classic") == 0 || std::strcmp(value, "physical") == 0)) {
+                bendingModel = std::strcmp(value, "physical") == 0 ? 1 : 0;
+                std::printf("DOR: bending model %s\n", value);
+            } else {
+                std::printf("ERROR: --model needs classic or physical%s%s (ignored)\n", value ? ", not " : "",
+                            value ? value : "");
+                ++bad;
+            }
+            ++i;  // the value
             continue;
         }
         if (std::strcmp(argv[i], "--wind") != 0) {

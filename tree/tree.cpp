@@ -70,6 +70,7 @@ void CTree::destroyHierarchy()
     delete root;
     root = nullptr;
     elementOrder.clear();
+    physical.clear();
     std::fill(childSlots.begin(), childSlots.begin() + childSlotsUsed, nullptr);
     childSlotsUsed = 0;
     elementArenaUsed = 0;
@@ -138,6 +139,8 @@ void CTree::printStatistics(const char* fileName)
 
 void CTree::reset()
 {
+    stepRemainder = 0.0;
+    physical.reset();
     if (!noModel && trunk())
         trunk()->resetToRest();
 }

@@ -11,6 +11,7 @@
 
 #include "elements/matrix4.h"
 #include "tree/mesh_types.h"
+#include "tree/physical_model.h"
 
 class CWind;
 class CSegment;
@@ -28,8 +29,14 @@ public:
     int loadDataTre(const char* fileName);   // 0 success, 1 error
     void cleanup();
     void printStatistics(const char* fileName);
-    // One animation step of dt seconds (the viewer passes the frame time).
+    // The animation of dt seconds (the viewer passes the frame time): the
+    // classic model's one step, or, for the physical model and for the
+    // classic one at a fixed rate, as many fixed steps as the time holds.
     void animate(float dt);
+    // The classic model's step of dt seconds (the wind's clock included).
+    void classicStep(float dt);
+    // The tree in its rest pose: every element, the physical model's joints
+    // and the fixed-rate remainder.
     void reset();
     void applyAnimationLod();
     void updateShiver();
@@ -139,4 +146,12 @@ public:
     std::vector<CTreeElement*> elementOrder;
     size_t childSlotsUsed = 0;
     CTreeElement* rootChild = nullptr;
+
+    // The physical model's bodies, built at its first step after a load.
+    CPhysicalModel physical;
+    // Seconds of frame time not yet stepped at the fixed rate (less than
+    // one step), carried to the next frame.
+    double stepRemainder = 0.0;
+    // The bending model the tree last animated with: a change resets it.
+    int activeBendingModel = 0;
 };

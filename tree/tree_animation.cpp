@@ -1,6 +1,7 @@
-// The tree's animation step: the shared leaf shiver rotations, then the
-// forces from the tips to the trunk, then the integration and frames from
-// the trunk to the tips.
+// The tree's animation: the classic step (the shared leaf shiver rotations,
+// then the forces from the tips to the trunk, then the integration and
+// frames from the trunk to the tips), and the fixed-rate steps of the
+// physical model and of the classic one at a fixed rate.
 #include <cmath>
 
 #include "elements/tree_element.h"
@@ -30,7 +31,7 @@
 // the wind at its own point; a uniform wind is sampled once for all (at the
 // trunk's midpoint), which gives the same vector without a frame product
 // and a call per element.
-void CTree::animate(float dt)
+void CTree::classicStep(float dt)
 {
     // The wind's clock runs with the step's, so a paused tree sees a paused
     // wind.
@@ -59,6 +60,50 @@ void CTree::animate(float dt)
         if (i + ahead < n)
             prefetchElement(elementOrder[i + ahead], stepBytes);
         elementOrder[i]->stepOwn(dt);
+    }
+}
+
+namespace {
+// The longest frame time stepped at a fixed rate (s): a longer frame (a
+// stall, a debugger) is stepped as this much, so one frame's work stays
+// bounded.
+const double kLongestFrame = 1.0;
+}  // namespace
+
+// One fixed-rate accumulator serves both fixed-rate uses: the frame's time
+// is added to the remainder, and steps of 1/rate are taken while a whole one
+// is left, so the motion at every step time is the same at any frame rate.
+// (The tolerance lets a frame of exactly two steps in float take two.)
+void CTree::animate(float dt)
+{
+    if (bendingModel != activeBendingModel) {
+        activeBendingModel = bendingModel;
+        reset();
+    }
+    const bool physicalModel = bendingModel == 1;
+    if (!physicalModel && !(fixedRate > 0.0f)) {
+        classicStep(dt);
+        return;
+    }
+    const double rate = physicalModel ? double(physicsRate) : double(fixedRate);
+    if (!(rate > 0.0) || !std::isfinite(rate))
+        return;
+    const double h = 1.0 / rate;
+    const double frame = (dt > 0.0f && std::isfinite(dt)) ? std::fmin(double(dt), kLongestFrame) : 0.0;
+    stepRemainder += frame;
+    while (stepRemainder >= h * (1.0 - 1e-6)) {
+        stepRemainder -= h;
+        if (!physicalModel) {
+            classicStep(float(h));
+            continue;
+        }
+        if (wind)
+            wind->advance(float(h));
+        if (noModel || !trunk())
+            continue;
+        if (!physical.built())
+            physical.build(*this);
+        physical.step(*this, h);
     }
 }
 

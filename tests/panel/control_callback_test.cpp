@@ -209,6 +209,25 @@ TEST_F(ControlCallbackTest, ResetTreeLeavesItOneStepFromRest)
     EXPECT_LT(distance(afterReset, rest), distance(bent, rest));
 }
 
+// Choosing the other bending model shows the tree at rest at once, and the
+// next frame animates the new model from there, not from a reset of its own.
+TEST_F(ControlCallbackTest, SwitchingTheBendingModelResetsTheTree)
+{
+    loadFork();
+    std::vector<double> rest = restPose();
+    bend();
+    ASSERT_GT(distance(pose(), rest), 1e-3);
+    bendingModel = 1;
+    controlCallback(ID_BENDING_MODEL);
+    EXPECT_EQ(distance(pose(), rest), 0.0);
+    bend(10);
+    std::vector<double> physical = pose();
+    EXPECT_GT(distance(physical, rest), 0.0);
+    bendingModel = 0;
+    controlCallback(ID_BENDING_MODEL);
+    EXPECT_EQ(distance(pose(), rest), 0.0);
+}
+
 TEST_F(ControlCallbackTest, FrameStepAnimatesOnlyInFrameByFrameMode)
 {
     loadFork();

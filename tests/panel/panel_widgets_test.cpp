@@ -38,6 +38,7 @@ const std::vector<std::string> FIRST_COLUMN = {
 };
 const std::vector<std::string> SECOND_COLUMN = {
     "Quit",
+    "Bending model/classic", "Bending model/physical", "Bending model/Fixed rate",
     "Bending model/Material properties/Density", "Bending model/Material properties/Rigidity",
     "Bending model/Leaves/Leaves' surface",
     "Bending model/Leaves/Wind force/Apply", "Bending model/Leaves/Wind force/Scale",
@@ -64,6 +65,14 @@ const std::vector<std::string> SECOND_COLUMN = {
     "Bending model/Segments/animation LOD/Assert bend min (reverse)",
 };
 const std::string LOD = "Bending model/Segments/animation LOD/";
+// The physical model's group, shown in place of the classic model's groups.
+const std::string PHYSICAL = "Bending model/Physical model/";
+const std::vector<std::string> PHYSICAL_GROUP = {
+    "Quit", "Bending model/classic", "Bending model/physical",
+    PHYSICAL + "Young's modulus (GPa)", PHYSICAL + "Wood density (kg/m3)", PHYSICAL + "Drag coefficient",
+    PHYSICAL + "Air density (kg/m3)", PHYSICAL + "Leaf mass (kg)", PHYSICAL + "Leaf area (m2)",
+    PHYSICAL + "Damping ratio", PHYSICAL + "Gravity", PHYSICAL + "Rate (Hz)",
+};
 
 class PanelWidgetsTest : public ::testing::Test {
 protected:
@@ -295,6 +304,60 @@ TEST_F(PanelWidgetsTest, WindFieldGroupWritesTheFieldsParameters)
     EXPECT_EQ(windSeed, 1) << "taken only on Enter";
     pressEnter();
     EXPECT_EQ(windSeed, 42);
+}
+
+// The radio group picks the model; the physical model's group takes the
+// place of the classic model's groups, fits the window and writes its
+// parameters within the table's ranges; the classic model's fixed rate is
+// a clamped spinner of whole hertz.
+TEST_F(PanelWidgetsTest, BendingModelGroupSwitchesTheModelsGroups)
+{
+    drag("Bending model/Fixed rate", 30);
+    EXPECT_GT(fixedRate, 0.0f);
+    drag("Bending model/Fixed rate", -2000);
+    EXPECT_EQ(fixedRate, 0.0f);  // off
+
+    click("Bending model/physical");
+    EXPECT_EQ(bendingModel, 1);
+    frame();
+    float rect4[4];
+    EXPECT_FALSE(controlPanelItemRect("Bending model/Material properties/Density", rect4));
+    EXPECT_FALSE(controlPanelItemRect("Bending model/Fixed rate", rect4));
+    float previousTop = -1.0f;
+    for (const std::string& path : PHYSICAL_GROUP) {
+        std::vector<float> r = rect(path);
+        EXPECT_GT(r[1], previousTop) << path << " is not below the widget before it";
+        previousTop = r[1];
+        EXPECT_LE(r[2], WIDTH) << path;
+        EXPECT_LE(r[3], HEIGHT) << path;
+    }
+
+    drag(PHYSICAL + "Young's modulus (GPa)", 20);
+    EXPECT_TRUE(near(youngModulus, 6.0 + 20 * 0.05, 1e-4));
+    drag(PHYSICAL + "Young's modulus (GPa)", -1000);
+    EXPECT_EQ(youngModulus, 0.1f);  // the table's minimum: no wood without stiffness
+    drag(PHYSICAL + "Leaf mass (kg)", 10);
+    EXPECT_TRUE(near(leafMass, 0.004 + 10 * 0.001, 1e-5));
+    drag(PHYSICAL + "Leaf area (m2)", -1000);
+    EXPECT_EQ(leafArea, 0.0f);
+    drag(PHYSICAL + "Wood density (kg/m3)", 10);
+    EXPECT_TRUE(near(woodDensity, 820.0, 1e-4));
+    drag(PHYSICAL + "Damping ratio", 1000);
+    EXPECT_EQ(structuralDamping, 1.0f);
+    drag(PHYSICAL + "Rate (Hz)", -1000);
+    EXPECT_EQ(physicsRate, 30.0f);
+    drag(PHYSICAL + "Drag coefficient", 10);
+    EXPECT_TRUE(near(dragCoefficient, 1.3, 1e-4));
+    drag(PHYSICAL + "Air density (kg/m3)", -1000);
+    EXPECT_EQ(airDensity, 0.0f);
+    click(PHYSICAL + "Gravity");
+    EXPECT_EQ(gravityApply, 1);
+
+    click("Bending model/classic");
+    EXPECT_EQ(bendingModel, 0);
+    frame();
+    EXPECT_FALSE(controlPanelItemRect((PHYSICAL + "Gravity").c_str(), rect4));
+    EXPECT_TRUE(controlPanelItemRect("Bending model/Material properties/Density", rect4));
 }
 
 TEST_F(PanelWidgetsTest, LodSpinnersAreClampedIntegers)

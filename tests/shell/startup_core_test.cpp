@@ -151,6 +151,29 @@ TEST(StartupCore, OptionsBesideTheFileName)
     EXPECT_EQ(windVelocity, 4.0f);
 }
 
+// "--model physical" starts with the physical model; its value is no file name.
+TEST(StartupCore, ModelOptionChoosesTheBendingModel)
+{
+    resetLiveParameters();
+    int bad = -1;
+    EXPECT_EQ(takeCaptured({"dor", "--model", "physical", "a.tre"}), "DOR: Visualizing file    a.tre\n");
+    EXPECT_EQ(optionsCaptured({"dor", "--model", "physical", "a.tre"}, bad), "DOR: bending model physical\n");
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(bendingModel, 1);
+    optionsCaptured({"dor", "a.tre", "--model", "classic"}, bad);
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(bendingModel, 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"dor", "--model", "modal"}, {"dor", "--model"}}) {
+        bendingModel = 1;
+        const std::string out = optionsCaptured(args, bad);
+        EXPECT_EQ(bad, 1);
+        EXPECT_EQ(out.rfind("ERROR", 0), 0u) << out;
+        EXPECT_EQ(bendingModel, 1);  // unchanged
+    }
+    resetLiveParameters();
+}
+
 // Every preset names rows of the parameter table with values they take.
 TEST(StartupCore, EveryWindPresetSwitchesTheFieldOn)
 {

@@ -224,6 +224,33 @@ TEST(DorSim, WindPresetIsItsSettings)
     EXPECT_NE(csv.rows[3][4], csv.rows[9][4]) << "the wind varies";
 }
 
+// --model physical is --set bendingModel=1, --fixed-rate HZ is --set
+// fixedRate=HZ; each changes the motion, and the physical model's motion
+// at 30 frames/s is that at 60 frames/s on every other row.
+TEST(DorSim, ModelAndFixedRateAreTheirSettings)
+{
+    const std::string args = kModel + " --seconds 0.4 --probe top --probe deepest";
+    const ToolRun classic = sim(args + " --fps 60");
+    const ToolRun physical = sim(args + " --fps 60 --model physical");
+    const ToolRun set = sim(args + " --fps 60 --set bendingModel=1");
+    ASSERT_EQ(physical.status, 0) << physical.err;
+    EXPECT_EQ(physical.out, set.out);
+    EXPECT_NE(physical.out, classic.out);
+    EXPECT_EQ(sim(args + " --fps 60 --model physical --model classic").out, classic.out);
+
+    const Csv at60 = parseCsv(physical.out), at30 = parseCsv(sim(args + " --fps 30 --model physical").out);
+    ASSERT_EQ(at60.rows.size(), 24u);
+    ASSERT_EQ(at30.rows.size(), 12u);
+    for (size_t k = 0; k < at30.rows.size(); ++k)
+        for (size_t c = 1; c < at30.rows[k].size(); ++c)
+            EXPECT_TRUE(near(at30.rows[k][c], at60.rows[2 * k + 1][c], 1e-6)) << "row " << k << " column " << c;
+
+    const ToolRun fixed = sim(args + " --fps 60 --fixed-rate 30");
+    ASSERT_EQ(fixed.status, 0) << fixed.err;
+    EXPECT_EQ(fixed.out, sim(args + " --fps 60 --set fixedRate=30").out);
+    EXPECT_NE(fixed.out, classic.out);
+}
+
 TEST(DorSim, BadCommandLinesAreRefusedWithStatusTwoAndMissingFilesWithOne)
 {
     struct Case {
@@ -250,6 +277,9 @@ TEST(DorSim, BadCommandLinesAreRefusedWithStatusTwoAndMissingFilesWithOne)
         {"--wind-probe 1,2", 2, "--wind-probe needs a point"},
         {"--speed 3", 2, "unknown option '--speed'"},
         {"--wind breeze", 2, "--wind needs one of calm, gusty, storm, not 'breeze'"},
+        {"--model modal", 2, "--model needs classic or physical, not 'modal'"},
+        {"--fixed-rate fast", 2, "bad value 'fast' for parameter 'fixedRate'"},
+        {"--fixed-rate -5", 2, "bad value '-5' for parameter 'fixedRate'"},
         {"other.tre", 2, "more than one tree file"},
         {"--csv /nonexistent/dir/out.csv", 1, "cannot write /nonexistent/dir/out.csv"},
     };

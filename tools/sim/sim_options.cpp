@@ -11,7 +11,8 @@
 #include "wind/wind_presets.h"
 
 const char* const SIM_USAGE =
-    "usage: dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--set NAME=VALUE]...\n"
+    "usage: dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--model classic|physical]\n"
+    "                        [--fixed-rate HZ] [--set NAME=VALUE]...\n"
     "                        [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]\n";
 
 namespace {
@@ -112,7 +113,8 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             continue;
         }
         const bool takesValue = arg == "--seconds" || arg == "--fps" || arg == "--set" || arg == "--at" ||
-                                arg == "--probe" || arg == "--wind-probe" || arg == "--csv" || arg == "--wind";
+                                arg == "--probe" || arg == "--wind-probe" || arg == "--csv" || arg == "--wind" ||
+                                arg == "--model" || arg == "--fixed-rate";
         if (!takesValue) {
             error = "ERROR: unknown option '" + arg + "'";
             return false;
@@ -148,6 +150,22 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             if (!readChange(value.substr(colon + 1), change, error))
                 return false;
             options.events.push_back(change);
+        } else if (arg == "--model") {
+            // The same as --set bendingModel=0 or 1, in its place.
+            if (value != "classic" && value != "physical") {
+                error = "ERROR: --model needs classic or physical, not '" + value + "'";
+                return false;
+            }
+            ParameterChange change;
+            if (!readChange(value == "physical" ? "bendingModel=1" : "bendingModel=0", change, error))
+                return false;
+            options.sets.push_back(change);
+        } else if (arg == "--fixed-rate") {
+            // The same as --set fixedRate=HZ: the classic model at a fixed rate.
+            ParameterChange change;
+            if (!readChange("fixedRate=" + value, change, error))
+                return false;
+            options.sets.push_back(change);
         } else if (arg == "--wind") {
             // A preset is its parameter settings, in the order of the command line.
             const WindPreset* preset = findWindPreset(value.c_str());

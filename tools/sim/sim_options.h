@@ -1,9 +1,12 @@
 // The command line of dor-sim, read into SimOptions:
 //
-//   dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--set NAME=VALUE]...
+//   dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--model classic|physical]
+//                    [--fixed-rate HZ] [--set NAME=VALUE]...
 //                    [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]
 //
-// --wind PRESET stands for the preset's --set NAME=VALUE settings, in its place.
+// --wind PRESET stands for the preset's --set NAME=VALUE settings, in its
+// place; --model M for --set bendingModel=0 (classic) or 1 (physical);
+// --fixed-rate HZ for --set fixedRate=HZ.
 #pragma once
 
 #include <string>
