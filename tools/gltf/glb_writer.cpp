@@ -2,6 +2,7 @@
 // (magic "glTF", version 2, total length; per chunk its length and type).
 #include "tools/gltf/glb_writer.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -35,6 +36,17 @@ uint32_t GlbBuffer::addView(const void* data, size_t length, uint32_t target)
     }
     views.push_back(view);
     return uint32_t(views.size() - 1);
+}
+
+void GlbBuffer::appendToView(const void* data, size_t length)
+{
+    if (length == 0)
+        return;
+    BufferView& view = views.back();
+    assert(view.offset + view.length == bytes.size() && "the last view ends the buffer");
+    bytes.resize(bytes.size() + length);
+    std::memcpy(bytes.data() + view.offset + view.length, data, length);
+    view.length += length;
 }
 
 uint64_t glbFileSize(size_t jsonBytes, size_t binBytes)

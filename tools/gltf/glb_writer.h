@@ -29,6 +29,8 @@ struct GlbBuffer {
     // fill the gap), so that every accessor's components are aligned;
     // returns the view's index.
     uint32_t addView(const void* data, size_t length, uint32_t target = 0);
+    // Appends bytes to the last view (pieces of one view, copied once).
+    void appendToView(const void* data, size_t length);
 };
 
 // Bytes of the GLB file holding a JSON text of jsonBytes and a buffer of

@@ -299,19 +299,30 @@ bool buildTreeGltf(const CTree& tree, const PoseRecorder& poses, const std::stri
         size_t accessor;
     };
     std::vector<Channel> channels;
-    std::vector<float> rotations, translations;
+    size_t rotationFloats = 0, translationFloats = 0;
     for (const JointTrack& t : poses.tracks) {
-        rotations.insert(rotations.end(), t.rotations.begin(), t.rotations.end());
-        translations.insert(translations.end(), t.translations.begin(), t.translations.end());
+        rotationFloats += t.rotations.size();
+        translationFloats += t.translations.size();
     }
-    if (!rotations.empty() || !translations.empty()) {
+    if (rotationFloats > 0 || translationFloats > 0) {
         const size_t samples = poses.times.size();
         timeAccessor = accessors.size();
         accessors.push_back({buffer.addView(poses.times.data(), 4 * samples), 0, GLTF_FLOAT, samples, "SCALAR",
                              {poses.times.front()}, {poses.times.back()}});
-        const uint32_t rotationView = rotations.empty() ? 0 : buffer.addView(rotations.data(), 4 * rotations.size());
-        const uint32_t translationView =
-            translations.empty() ? 0 : buffer.addView(translations.data(), 4 * translations.size());
+        // One view of all rotation keys and one of all translation keys,
+        // the tracks in joint order; each channel's accessor an offset in it.
+        buffer.bytes.reserve(buffer.bytes.size() + 4 * (rotationFloats + translationFloats) + 8);
+        uint32_t rotationView = 0, translationView = 0;
+        if (rotationFloats > 0) {
+            rotationView = buffer.addView(nullptr, 0);
+            for (const JointTrack& t : poses.tracks)
+                buffer.appendToView(t.rotations.data(), 4 * t.rotations.size());
+        }
+        if (translationFloats > 0) {
+            translationView = buffer.addView(nullptr, 0);
+            for (const JointTrack& t : poses.tracks)
+                buffer.appendToView(t.translations.data(), 4 * t.translations.size());
+        }
         size_t rotationAt = 0, translationAt = 0;
         for (size_t i = 0; i < joints; ++i) {
             const JointTrack& t = poses.tracks[i];

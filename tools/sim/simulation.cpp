@@ -106,6 +106,7 @@ void applyChange(const ParameterChange& change)
 struct Progress {
     using Clock = std::chrono::steady_clock;
     Clock::time_point start = Clock::now(), last = start;
+    bool shown = false;  // a percentage was printed
 
     void at(long long done, long long total)
     {
@@ -113,6 +114,7 @@ struct Progress {
         if (now - last < std::chrono::seconds(3))
             return;
         last = now;
+        shown = true;
         std::fprintf(stderr, "dor-sim: glTF export %d %%\n", int(100.0 * double(done) / double(total)));
     }
     double seconds() const { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -121,6 +123,8 @@ struct Progress {
 // Builds and writes the glTF file of the run; false after an ERROR line.
 bool writeGltf(const CTree& tree, const PoseRecorder& poses, const SimOptions& options, const Progress& progress)
 {
+    if (progress.shown)
+        std::fprintf(stderr, "dor-sim: glTF export 100 %%, writing %s\n", options.gltfPath.c_str());
     GltfDocument document;
     std::string error;
     const bool built = buildTreeGltf(tree, poses, options.file, document, error);
