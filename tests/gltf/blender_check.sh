@@ -2,10 +2,10 @@
 # Exports models with dor-sim --gltf and probes, then has Blender import them
 # all in one run (blender_check.py): one armature with one bone per element,
 # an action spanning the run, and the bones' tips where the probes put them.
-#   blender_check.sh DOR_SIM SOURCE_DIR WORK_DIR
+#   blender_check.sh DOR_SIM DOR_IMPORT_QSM SOURCE_DIR WORK_DIR
 # Exit 77 (skipped) when blender is not installed (tools/setup.sh installs it).
 set -euo pipefail
-sim=$1 source=$2 work=$3
+sim=$1 import_qsm=$2 source=$3 work=$4
 
 if ! command -v blender >/dev/null; then
   echo "SKIP: blender is not installed (tools/setup.sh installs it)"
@@ -41,6 +41,9 @@ export_model default_25 "$models/prunus_cerasifera_nigra_reduced32.tre" --second
 export_model mesh "$models/prunus_cerasifera_nigra_mesh.tre" --seconds 2 --fps 30 --wind gusty
 export_model willow "$models/salix_babylonica.tre" --seconds 2 --fps 30 --wind storm
 export_model twig "$models/twig.tre" --seconds 2 --fps 30 --wind storm
+awk -f "$source/tests/gltf/scanned_tree.awk" >"$work/scan.csv"
+"$import_qsm" "$work/scan.csv" -o "$work/scan.tre" >/dev/null
+export_model scan "$work/scan.tre" --seconds 2 --fps 30 --wind gusty
 
 # --python-use-system-env: a PYTHONPATH of the environment reaches Blender's Python.
 blender -b --factory-startup --python-use-system-env --python-exit-code 1 \

@@ -550,22 +550,31 @@ TEST(GltfExport, RefusesMoreElementsThanOneSkinHoldsAndNonFiniteVertices)
 
 TEST(GltfExport, AMissingTextureLeavesItsMaterialUntexturedAndAZeroNormalPointsUp)
 {
-    // twig's own mesh, its material naming a file that is not there, and one
-    // normal of zero length.
+    // twig's own mesh, one material naming a file that is not there, another
+    // a file beside the tree that is no PNG, and one normal of zero length.
     const std::string path = tempPath("bare.tre");
+    const std::string garbage = tempPath("garbage.png");
+    writeText(garbage, "not a PNG file, but long enough to be read as one: 0123456789");
+    const std::string garbageName = garbage.substr(garbage.rfind('/') + 1);
     writeText(path, "P 0 0 0\nM bark\ntex no_such_texture.png\na 0 0 0\nb 0 0 0\nc 0 0 0\nd 0 0 0\ne 1\n"
+                    "M other\ntex " + garbageName + "\na 0 0 0\nb 0 0 0\nc 0 0 0\nd 0 0 0\ne 1\n"
                     "S 2 0.2 0 0 1 1 0 1\nV 0 0 0 1\nV 0.1 0 0 1\nV 0 0 2 1\n"
-                    "N 0 -1 0\nN 0 0 0\nN 0 -1 0\nT 0 0\nT 1 0\nT 0 1\nF 0 1 2 0\n");
+                    "N 0 -1 0\nN 0 0 0\nN 0 -1 0\nT 0 0\nT 1 0\nT 0 1\nF 0 1 2 0\nF 0 2 1 1\n");
     ExportRun r;
     ASSERT_TRUE(r.load(path));
     ASSERT_TRUE(r.run(path, 2, 25.0, 25.0)) << r.error;
     const Json& j = r.json();
-    EXPECT_EQ(j["materials"].size(), 1u);
+    EXPECT_EQ(j["materials"].size(), 2u);
     EXPECT_FALSE(j["materials"][0]["pbrMetallicRoughness"].has("baseColorTexture"));
+    EXPECT_FALSE(j["materials"][1]["pbrMetallicRoughness"].has("baseColorTexture"));
     EXPECT_FALSE(j.has("images") || j.has("textures"));
-    ASSERT_EQ(r.document.warnings.size(), 2u);
-    const std::string lines = r.document.warnings[0] + "\n" + r.document.warnings[1];
-    EXPECT_NE(lines.find("ERROR: texture 'no_such_texture.png' of material 0 does not decode (PNG error 48)"),
+    ASSERT_EQ(r.document.warnings.size(), 3u);
+    const std::string lines =
+        r.document.warnings[0] + "\n" + r.document.warnings[1] + "\n" + r.document.warnings[2];
+    EXPECT_NE(lines.find("ERROR: texture '" + garbageName + "' of material 1 does not decode (PNG error 28)"),
+              std::string::npos) << lines;
+    EXPECT_NE(lines.find("ERROR: texture 'no_such_texture.png' of material 0 is not in the working directory "
+                         "nor beside " + path),
               std::string::npos) << lines;
     EXPECT_NE(lines.find("WARNING: 1 vertices without a usable normal"), std::string::npos) << lines;
     const std::vector<float> normals =

@@ -276,6 +276,12 @@ bool buildTreeGltf(const CTree& tree, const PoseRecorder& poses, const std::stri
         const std::string& name = tree.materials[m].textureFile;
         const std::vector<unsigned char> bytes = textureBytes(name, treeFile);
         std::vector<unsigned char> rgba;
+        if (bytes.empty()) {
+            document.warnings.push_back("ERROR: texture '" + name + "' of material " + std::to_string(m) +
+                                        " is not in the working directory nor beside " + treeFile +
+                                        "; the material is exported without it");
+            continue;
+        }
         const int failed = decodePngImage(bytes, rgba);
         if (failed) {
             document.warnings.push_back("ERROR: texture '" + name + "' of material " + std::to_string(m) +
