@@ -5,9 +5,13 @@
 // against the simulated frames, and the refusals.
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -64,12 +68,17 @@ struct ExportRun {
         return tree->load(file.c_str()) == 0 && !tree->noModel && (tree->reset(), true);
     }
     // steps of 1/stepRate s, sampled at sampleRate; the GLB written and read back.
-    bool run(const std::string& file, int steps, double stepRate, double sampleRate)
+    // afterStep, when given, changes the tree after each step, before it is
+    // recorded.
+    bool run(const std::string& file, int steps, double stepRate, double sampleRate,
+             const std::function<void(CTree&, int)>& afterStep = {})
     {
         poses = std::make_unique<PoseRecorder>(*tree, sampleRate, stepRate, steps);
         poses->record(*tree, 0);
         for (int k = 1; k <= steps; ++k) {
             tree->animate(float(1.0 / stepRate));
+            if (afterStep)
+                afterStep(*tree, k);
             poses->record(*tree, k);
         }
         if (!buildTreeGltf(*tree, *poses, file, document, error))
@@ -488,6 +497,46 @@ TEST(PoseRecorder, StillElementsGetNoTrack)
         EXPECT_TRUE(t.rotations.empty() && t.translations.empty());
     EXPECT_EQ(r.document.channels, 0u);
     EXPECT_FALSE(r.json().has("animations"));
+}
+
+TEST(PoseRecorder, AnOriginThatMovesOnItsParentGetsATranslationChannel)
+{
+    // No model of today slides an element along its parent; one that does
+    // (here the twig's leaf, moved by hand 0.01 units a step along its
+    // parent's axis) gets a translation channel beside its rotation.
+    ExportRun r;
+    ASSERT_TRUE(r.load(kAssets + "twig.tre", "storm"));
+    CTreeElement* leaf = r.tree->elementOrder[2];
+    ASSERT_EQ(leaf->matrixIndex, 3);
+    const int steps = 10;
+    ASSERT_TRUE(r.run(kAssets + "twig.tre", steps, 25.0, 25.0, [&](CTree&, int k) {
+        for (int row = 0; row < 3; ++row)
+            leaf->modelTransform.m[row][3] += 0.01 * k * leaf->parent->modelTransform.m[row][2];
+    })) << r.error;
+    const Json& j = r.json();
+    const Json& a = j["animations"][0];
+    int translations = 0;
+    for (const Json& ch : a["channels"].items) {
+        if (ch["target"]["path"].text != "translation")
+            continue;
+        ++translations;
+        EXPECT_EQ(ch["target"]["node"].integer(), 2);
+        const std::vector<float> t = floatsOf(r.glb, a["samplers"][size_t(ch["sampler"].integer())]["output"].integer());
+        ASSERT_EQ(t.size(), 3u * (steps + 1));
+        // Along the parent's axis, display +Y, from the rest offset.
+        for (int k = 0; k <= steps; ++k) {
+            EXPECT_TRUE(near(t[3 * k + 1] - t[1], 0.01 * k, 1e-6)) << k;
+            EXPECT_TRUE(near(t[3 * k], t[0], 1e-6) && near(t[3 * k + 2], t[2], 1e-6)) << k;
+        }
+        EXPECT_EQ(t[1], float(j["nodes"][2]["translation"][1].number));  // the rest offset first
+    }
+    EXPECT_EQ(translations, 1);
+    // The last key puts the leaf's tip where the moved frame has it.
+    const auto world = jointWorlds(r.glb, 3, steps);
+    const double display[3] = {world[2][12] + world[2][4], world[2][13] + world[2][5], world[2][14] + world[2][6]};
+    const double model[3] = {display[0], -display[2], display[1]};
+    for (int row = 0; row < 3; ++row)
+        EXPECT_TRUE(near(model[row], leaf->modelTransform.m[row][3] + leaf->modelTransform.m[row][2], 1e-5)) << row;
 }
 
 TEST(Quaternion, OfRotationsAtEveryAngleAndSlerpOnTheShorterArc)
