@@ -182,6 +182,14 @@ int runSimulation(const SimOptions& options)
         std::fprintf(stderr, "%s\n", refusal.c_str());
         return 1;
     }
+    // A file that cannot be written is told before a long run, not after.
+    if (exporting) {
+        std::FILE* glb = std::fopen(options.gltfPath.c_str(), "wb");
+        if (!glb || std::fclose(glb) != 0) {
+            std::fprintf(stderr, "ERROR: cannot write %s\n", options.gltfPath.c_str());
+            return 1;
+        }
+    }
 
     std::FILE* out = stdout;
     if (!options.csvPath.empty()) {
