@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what DOR needs, builds it, and runs every test: the model and GL
-# tests (the GL ones under Xvfb), the same suite built with AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a one-minute fuzz run of the PNG decoder.
+# tests (the GL ones under Xvfb), the glTF export checked by the Khronos
+# glTF-Validator and by Blender's importer, the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a one-minute fuzz run
+# of the PNG decoder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=$(nproc)
 
-bash tools/setup.sh
+bash tools/setup.sh --tests
 
 echo "== build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

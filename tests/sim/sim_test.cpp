@@ -282,6 +282,11 @@ TEST(DorSim, BadCommandLinesAreRefusedWithStatusTwoAndMissingFilesWithOne)
         {"--fixed-rate -5", 2, "bad value '-5' for parameter 'fixedRate'"},
         {"other.tre", 2, "more than one tree file"},
         {"--csv /nonexistent/dir/out.csv", 1, "cannot write /nonexistent/dir/out.csv"},
+        {"--gltf-fps 24", 2, "--gltf-fps needs --gltf OUT.glb"},
+        {"--gltf out.glb --gltf-fps 0", 2, "--gltf-fps needs a sample rate above 0"},
+        {"--gltf out.glb --gltf-fps x", 2, "--gltf-fps needs a sample rate above 0"},
+        {"--gltf out.glb --seconds 1000 --gltf-fps 5000", 2, "more than 4e6 animation samples"},
+        {"--seconds 0.1 --gltf /nonexistent/dir/out.glb", 1, "cannot write /nonexistent/dir/out.glb"},
     };
     for (const Case& c : cases) {
         const ToolRun r = sim(model + c.arguments);

@@ -13,7 +13,8 @@
 const char* const SIM_USAGE =
     "usage: dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--model classic|physical]\n"
     "                        [--fixed-rate HZ] [--set NAME=VALUE]...\n"
-    "                        [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]\n";
+    "                        [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]\n"
+    "                        [--gltf OUT.glb [--gltf-fps R]]\n";
 
 namespace {
 
@@ -102,6 +103,7 @@ bool readPoint(const std::string& text, Vec3& point)
 
 bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& error)
 {
+    bool sawGltfFps = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--", 0) != 0) {
@@ -114,7 +116,7 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
         }
         const bool takesValue = arg == "--seconds" || arg == "--fps" || arg == "--set" || arg == "--at" ||
                                 arg == "--probe" || arg == "--wind-probe" || arg == "--csv" || arg == "--wind" ||
-                                arg == "--model" || arg == "--fixed-rate";
+                                arg == "--model" || arg == "--fixed-rate" || arg == "--gltf" || arg == "--gltf-fps";
         if (!takesValue) {
             error = "ERROR: unknown option '" + arg + "'";
             return false;
@@ -193,12 +195,30 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
                 return false;
             }
             options.windProbes.push_back(point);
+        } else if (arg == "--gltf") {
+            options.gltfPath = value;
+        } else if (arg == "--gltf-fps") {
+            if (!readNumber(value, options.gltfFps) || !(options.gltfFps > 0.0) || options.gltfFps > 1e6) {
+                error = "ERROR: --gltf-fps needs a sample rate above 0 (at most 1e6), not '" + value + "'";
+                return false;
+            }
+            sawGltfFps = true;
         } else {
             options.csvPath = value;
         }
     }
     if (options.file.empty()) {
         error = "ERROR: no tree file given";
+        return false;
+    }
+    if (sawGltfFps && options.gltfPath.empty()) {
+        error = "ERROR: --gltf-fps needs --gltf OUT.glb";
+        return false;
+    }
+    // Key times are floats: up to 4 million samples they stay strictly
+    // increasing, as glTF requires.
+    if (!options.gltfPath.empty() && options.seconds * options.gltfFps > 4e6) {
+        error = "ERROR: --seconds times --gltf-fps is more than 4e6 animation samples";
         return false;
     }
     // One frame a step; more than a billion steps is no run anyone waits for.

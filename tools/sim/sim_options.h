@@ -3,6 +3,7 @@
 //   dor-sim FILE.tre [--seconds T] [--fps F] [--wind PRESET] [--model classic|physical]
 //                    [--fixed-rate HZ] [--set NAME=VALUE]...
 //                    [--at T:NAME=VALUE]... [--probe WHICH]... [--wind-probe X,Y,Z]... [--csv OUT.csv]
+//                    [--gltf OUT.glb [--gltf-fps R]]
 //
 // --wind PRESET stands for the preset's --set NAME=VALUE settings, in its
 // place; --model M for --set bendingModel=0 (classic) or 1 (physical);
@@ -30,6 +31,8 @@ struct SimOptions {
     std::vector<std::string> probes;      // --probe WHICH, as typed
     std::vector<Vec3> windProbes;         // --wind-probe points, model space
     std::string csvPath;                  // empty: standard output
+    std::string gltfPath;                 // empty: no glTF export
+    double gltfFps = 30.0;                // the export's animation samples per second
 };
 
 extern const char* const SIM_USAGE;

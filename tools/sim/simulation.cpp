@@ -4,11 +4,13 @@
 // seconds, after which one row is written: the time, every probe's tip and
 // every wind probe's wind. Positions are in model space with the tree's 'P'
 // position added (the space CWind::windAt takes), numbers as %.9g so that they
-// read back exactly.
+// read back exactly. With --gltf the poses after every step are recorded too
+// and written, after the run, as one binary glTF file.
 #include "tools/sim/simulation.h"
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,8 @@
 
 #include "elements/tree_element.h"
 #include "parameters/parameters.h"
+#include "tools/gltf/pose_recorder.h"
+#include "tools/gltf/tree_gltf.h"
 #include "tree/tree.h"
 #include "wind/wind.h"
 
@@ -97,6 +101,49 @@ void applyChange(const ParameterChange& change)
     setLiveParameter(*findLiveParameter(change.name.c_str()), change.value.c_str());
 }
 
+// A long export's progress on the standard error: a percentage every few
+// seconds of wall-clock time.
+struct Progress {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start = Clock::now(), last = start;
+    bool shown = false;  // a percentage was printed
+
+    void at(long long done, long long total)
+    {
+        const Clock::time_point now = Clock::now();
+        if (now - last < std::chrono::seconds(3))
+            return;
+        last = now;
+        shown = true;
+        std::fprintf(stderr, "dor-sim: glTF export %d %%\n", int(100.0 * double(done) / double(total)));
+    }
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - start).count(); }
+};
+
+// Builds and writes the glTF file of the run; false after an ERROR line.
+bool writeGltf(const CTree& tree, const PoseRecorder& poses, const SimOptions& options, const Progress& progress)
+{
+    if (progress.shown)
+        std::fprintf(stderr, "dor-sim: glTF export 100 %%, writing %s\n", options.gltfPath.c_str());
+    GltfDocument document;
+    std::string error;
+    const bool built = buildTreeGltf(tree, poses, options.file, document, error);
+    for (const std::string& line : document.warnings)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    if (!built || !writeGlb(options.gltfPath, document.json, document.buffer.bytes, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    std::fprintf(stderr,
+                 "dor-sim: wrote %s: %llu bytes, %zu joints, %zu triangles, %zu animation channels, "
+                 "%zu samples at %g per second, in %.1f s\n",
+                 options.gltfPath.c_str(),
+                 (unsigned long long)glbFileSize(document.json.size(), document.buffer.bytes.size()),
+                 document.joints, document.triangles, document.channels, poses.times.size(), options.gltfFps,
+                 progress.seconds());
+    return true;
+}
+
 }  // namespace
 
 int runSimulation(const SimOptions& options)
@@ -129,6 +176,21 @@ int runSimulation(const SimOptions& options)
         probes.push_back(e);
     }
 
+    const bool exporting = !options.gltfPath.empty();
+    std::string refusal;
+    if (exporting && !checkGltfExport(*tree, refusal)) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
+        return 1;
+    }
+    // A file that cannot be written is told before a long run, not after.
+    if (exporting) {
+        std::FILE* glb = std::fopen(options.gltfPath.c_str(), "wb");
+        if (!glb || std::fclose(glb) != 0) {
+            std::fprintf(stderr, "ERROR: cannot write %s\n", options.gltfPath.c_str());
+            return 1;
+        }
+    }
+
     std::FILE* out = stdout;
     if (!options.csvPath.empty()) {
         out = std::fopen(options.csvPath.c_str(), "w");
@@ -152,6 +214,12 @@ int runSimulation(const SimOptions& options)
 
     const long long frames = (long long)std::llround(options.seconds * options.fps);
     const float dt = float(1.0 / options.fps);
+    Progress progress;
+    std::unique_ptr<PoseRecorder> poses;
+    if (exporting) {
+        poses = std::make_unique<PoseRecorder>(*tree, options.gltfFps, options.fps, frames);
+        poses->record(*tree, 0);
+    }
     for (long long k = 0; k < frames; ++k) {
         bool changed = false;
         for (size_t i = 0; i < options.events.size(); ++i)
@@ -176,6 +244,10 @@ int runSimulation(const SimOptions& options)
             std::fprintf(out, ",%.9g,%.9g,%.9g", double(w.x), double(w.y), double(w.z));
         }
         std::fputc('\n', out);
+        if (poses) {
+            poses->record(*tree, k + 1);
+            progress.at(k + 1, frames);
+        }
     }
 
     const bool written = !std::ferror(out);
@@ -183,9 +255,10 @@ int runSimulation(const SimOptions& options)
         std::fprintf(stderr, "ERROR: cannot write %s\n", options.csvPath.empty() ? "the standard output" : options.csvPath.c_str());
         return 1;
     }
+    const bool exported = !poses || writeGltf(*tree, *poses, options, progress);
     onStandardError([&] {
         tree->cleanup();
         return 0;
     });
-    return 0;
+    return exported ? 0 : 1;
 }
