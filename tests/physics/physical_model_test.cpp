@@ -2,8 +2,6 @@
 // any frame rate, rest after the wind, one still pose in a steady wind,
 // finite and attached at every panel limit, reset and model switch, deep
 // chains; and the fixed-rate accumulator that the classic model shares.
-#include <pthread.h>
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -13,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "common/near.h"
+#include "common/run_with_stack.h"
 #include "elements/segment.h"
 #include "physics_trees.h"
 
@@ -34,21 +33,6 @@ const char* kSmallTree =
     "L 0.3 0 -1 1 9\n"
     "S 0.8 0.05 0 0 1 1 1 10\n"
     "L 0 0 -1 1 11\n";
-
-void withStack(size_t bytes, const std::function<void()>& work)
-{
-    pthread_attr_t attr;
-    ASSERT_EQ(pthread_attr_init(&attr), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attr, bytes), 0);
-    pthread_t thread;
-    auto body = [](void* arg) -> void* {
-        (*static_cast<const std::function<void()>*>(arg))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, body, const_cast<std::function<void()>*>(&work)), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
-}
 
 // An element's tip in the rest pose.
 Vec3 restTipOf(const CTreeElement& e)
@@ -277,7 +261,7 @@ TEST(PhysicalModel, DeepChainWithoutRecursion)
         text += "S 0.01 0.01 0 0.1 1 1 1 " + std::to_string(i) + "\n";
     text += "L 0 0 1 1 " + std::to_string(depth) + "\nV 0 0 0 1\nN 0 0 1\nT 0 0\nF 0 0 0 0\n";
     const std::string path = writeTreeFile(text);
-    withStack(size_t(8) << 20, [&] {
+    runWithStack(size_t(8) << 20, [&] {
         usePhysicalModel();
         LoadedTree t;
         ASSERT_TRUE(t.load(path));

@@ -2,8 +2,6 @@
 // loads, animates, resets, takes a new level of detail, reloads and is
 // released on a thread with the default 8 MiB stack, which a walk recursing
 // once per level would overflow.
-#include <pthread.h>
-
 #include <cmath>
 #include <functional>
 #include <string>
@@ -11,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/run_with_stack.h"
 #include "elements/leaf.h"
 #include "elements/segment.h"
 #include "parameters/parameters.h"
@@ -19,22 +18,6 @@
 #include "wind/wind.h"
 
 namespace {
-
-// Runs work on a new thread with a stack of the given size and waits for it.
-void runWithStack(size_t bytes, const std::function<void()>& work)
-{
-    pthread_attr_t attr;
-    ASSERT_EQ(pthread_attr_init(&attr), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attr, bytes), 0);
-    pthread_t thread;
-    auto run = [](void* arg) -> void* {
-        (*static_cast<const std::function<void()>*>(arg))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
-}
 
 // depth - 1 segments, each the only child of the one before, and a leaf at
 // the end; a one-triangle file mesh keeps the mesh small.
