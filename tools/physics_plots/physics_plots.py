@@ -10,7 +10,8 @@ frequency against beam theory), a release test of every model in ASSETS_DIR
 (first frequency and damping ratio of the stem top, mean stem-top
 displacement at 10 m/s), the default model scaled x0.5 and x2, and the stem
 top of the default model at 15, 30, 60, 120 and 240 frames/s for both
-models. Tree files are in metres; the scratch files go to OUT_DIR/scratch,
+models, and twelve probes of it in 20 s of gusty wind at those five rates
+against the 60 frames/s run. Tree files are in metres; the scratch files go to OUT_DIR/scratch,
 which is removed at the end.
 """
 import math
@@ -255,6 +256,31 @@ def main(dor_sim, assets, out_dir):
             print("%-8s %3d frames/s: largest along-wind displacement %.3f m" % (model, fps, max(abs(p[1]) for p in series[-1][0])))
         svg_plot(os.path.join(out_dir, "physics_frame_rates_%s.svg" % model), series, "time (s)",
                  "stem top along the wind (m)", title="%s model at five frame rates" % model)
+
+    # The same 20 s of gusty, turbulent wind shown at five frame rates: every
+    # 1/15 s is a frame time of all five, so every probe is compared there
+    # with the 60 frames/s run.
+    elements = read_tre(path)
+    height = dbh_and_height(elements)[1]
+    probes = ["top", "deepest"] + [str(1 + k * (len(elements) - 1) // 9) for k in range(10)]
+    probe_args = [a for w in probes for a in ("--probe", w)]
+    print("\n## Frame rates: 20 s of --wind gusty, %d probes (%s), against 60 frames/s" % (len(probes), " ".join(probes)))
+    for model in ("physical", "classic"):
+        runs = {}
+        for fps in (15, 30, 60, 120, 240):
+            cols = sim(dor_sim, path, ["--model", model, "--wind", "gusty", "--seconds", "20",
+                                       "--fps", str(fps)] + probe_args)
+            step = fps // 15
+            runs[fps] = [[c[k] for c in cols[1:]] for k in range(step - 1, len(cols[0]), step)]
+        reference = runs[60]
+        moved = [max(math.dist(row[3 * j:3 * j + 3], reference[0][3 * j:3 * j + 3]) for row in reference)
+                 for j in range(len(probes))]
+        print("%s: probe movement at 60 frames/s (m): %s" % (model, " ".join("%.3f" % m for m in moved)))
+        for fps in (15, 30, 120, 240):
+            worst = max(math.dist(a[3 * j:3 * j + 3], b[3 * j:3 * j + 3])
+                        for a, b in zip(runs[fps], reference) for j in range(len(probes)))
+            print("%s %3d frames/s: %d common times, largest probe difference %.3g m = %.3g %% of H (%.2f m)"
+                  % (model, fps, len(reference), worst, 100 * worst / height, height))
     shutil.rmtree(scratch)
 
 
