@@ -14,7 +14,7 @@ void CLeaf::computeForces(const float treeOrigin[3])
 }
 
 // The wind at the leaf's origin.
-Vec3 CLeaf::sampleWind(const float treeOrigin[3]) const { return windAtLocal({}, treeOrigin); }
+Vec3 CLeaf::sampleWind(const float treeOrigin[3]) const { return windAlongAxis(0.0f, treeOrigin); }
 
 // Flattened, as the step's other per-element operations: the helpers it calls
 // are compiled into it.

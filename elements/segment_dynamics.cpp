@@ -36,7 +36,7 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 // The wind at the segment's midpoint, half its length up its own axis.
 Vec3 CSegment::sampleWind(const float treeOrigin[3]) const
 {
-    return windAtLocal({0.0f, 0.0f, float(kHalf * length)}, treeOrigin);
+    return windAlongAxis(float(kHalf * length), treeOrigin);
 }
 
 // The per-element operations of the tree's step are flattened: the helpers

@@ -59,12 +59,16 @@ void CTreeElement::copyRestState()
     totalForce = Vec3{};
 }
 
-Vec3 CTreeElement::windAtLocal(Vec3 p, const float treeOrigin[3]) const
+// The point is modelTransform (0, 0, h): the axis column times h plus the
+// origin column (the other columns meet zeros), as transformPoint gives it.
+Vec3 CTreeElement::windAlongAxis(float h, const float treeOrigin[3]) const
 {
     if (!wind)
         return {};
-    const Vec3 q = transformPoint(modelTransform, p);
-    return wind->windAt({q.x + treeOrigin[0], q.y + treeOrigin[1], q.z + treeOrigin[2]});
+    const double z = h;
+    const Matrix4& M = modelTransform;
+    return wind->windAt({float(M.m[0][2] * z + M.m[0][3]) + treeOrigin[0], float(M.m[1][2] * z + M.m[1][3]) + treeOrigin[1],
+                         float(M.m[2][2] * z + M.m[2][3]) + treeOrigin[2]});
 }
 
 Matrix4 CTreeElement::modelRotation() const

@@ -102,9 +102,9 @@ public:
     void propagateFrames();
 
 protected:
-    // The wind at the point p given in the element's own frame (p = 0 its
-    // origin), taken to model space and shifted by the tree's origin.
-    Vec3 windAtLocal(Vec3 p, const float treeOrigin[3]) const;
+    // The wind at the point h up the element's own axis (h = 0 its origin),
+    // taken to model space and shifted by the tree's origin.
+    Vec3 windAlongAxis(float h, const float treeOrigin[3]) const;
     // Steps shared by both classes' initialise, once the class's own
     // quantities are set: the rest frames from the parent's, then the current
     // state := the rest state.
