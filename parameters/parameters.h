@@ -92,7 +92,7 @@ extern const char* const DEFAULT_TREE_FILE_NAME;  // "prunus_cerasifera_nigra_re
     X(airDensity, Float, 1.2, 0, 5, "kg/m^3", "density of the air")                                   \
     X(leafMass, Float, 0.004, 0.0001, 1, "kg", "mass of one leaf of the file (a cluster of leaves)")  \
     X(leafArea, Float, 0.015, 0, 1, "m^2", "drag area of one leaf of the file (a cluster of leaves)") \
-    X(structuralDamping, Float, 0.1, 0, 1, "", "damping ratio of each joint's spring")               \
+    X(structuralDamping, Float, 0.15, 0, 1, "", "damping ratio aimed at for each branch's first mode") \
     X(gravityApply, Flag, 0, 0, 1, "", "gravity loads the tree (the file pose is the unloaded one)")  \
     X(physicsRate, Float, 120.0, 30, 2000, "Hz", "fixed step rate of the physical model")             \
     /* animation level of detail (depth counts from the root, height from the tips) */               \

@@ -53,6 +53,7 @@ struct PhysicalBody {
 struct PhysicalGeometry {
     double length = 0.0, diameter = 0.0;            // segment; leaf 0
     double shareLength = 0.0, shareDiameter = 0.0;  // the parent's half carried by this joint (0: none)
+    int32_t continuation = -1;  // the child segment that continues this one (-1: none)
 };
 
 class CPhysicalModel {

@@ -85,10 +85,12 @@ void expectSound(const CTree& tree, const std::string& what)
                 ASSERT_TRUE(std::isfinite(M.m[r][c])) << "element " << e->matrixIndex;
         const Matrix4& P = e->parent->modelTransform;
         const double h = e->parent->length * e->attachPosition;
-        const Vec3 expected = {float(P.m[0][3] + P.m[0][2] * h), float(P.m[1][3] + P.m[1][2] * h),
-                               float(P.m[2][3] + P.m[2][2] * h)};
-        const Vec3 origin = {float(M.m[0][3]), float(M.m[1][3]), float(M.m[2][3])};
-        ASSERT_LT(distance(origin, expected), 1e-4) << "element " << e->matrixIndex << " came loose";
+        // In doubles, as the frames are: the deep chain's tip is 2 km up,
+        // where a float's step is 1.2e-4 m.
+        double gap = 0.0;
+        for (int r = 0; r < 3; ++r)
+            gap += (M.m[r][3] - (P.m[r][3] + P.m[r][2] * h)) * (M.m[r][3] - (P.m[r][3] + P.m[r][2] * h));
+        ASSERT_LT(std::sqrt(gap), 1e-4) << "element " << e->matrixIndex << " came loose";
         const double bend = std::acos(std::clamp(double(dot(e->direction, e->restDirection)), -1.0, 1.0));
         ASSERT_LE(bend, 0.5 * 3.14159265358979 + 1e-3) << "element " << e->matrixIndex << " folded";
     }
@@ -150,38 +152,48 @@ TEST(PhysicalModel, SameMotionAtEveryFrameRate)
     resetLiveParameters();
 }
 
+// The default model and the willow, the slowest to settle of the committed
+// models (its trunk's twist, at 0.28 Hz, carries the wide crown).
+const char* const kRestModels[] = {DEFAULT_TREE_FILE_NAME, "salix_babylonica.tre"};
+
 TEST(PhysicalModel, ComesToRestAfterTheWind)
 {
-    usePhysicalModel();
-    LoadedTree t;
-    ASSERT_TRUE(t.load(assetPath("prunus_cerasifera_nigra_mesh.tre")));
-    const double H = heightOf(t.tree);
-    run(t.tree, 20.0, 30.0);
-    EXPECT_GT(largestDisplacement(t.tree), 0.01 * H);
-    windVelocity = 0.0f;
-    run(t.tree, 30.0, 30.0);
-    EXPECT_LT(largestAngularSpeed(t.tree), 1e-4);
-    EXPECT_LT(largestDisplacement(t.tree), 1e-4 * H);
+    for (const char* name : kRestModels) {
+        SCOPED_TRACE(name);
+        usePhysicalModel();
+        LoadedTree t;
+        ASSERT_TRUE(t.load(assetPath(name)));
+        const double H = heightOf(t.tree);
+        run(t.tree, 20.0, 30.0);
+        EXPECT_GT(largestDisplacement(t.tree), 0.01 * H);
+        windVelocity = 0.0f;
+        run(t.tree, 30.0, 30.0);
+        EXPECT_LT(largestAngularSpeed(t.tree), 1e-4);
+        EXPECT_LT(largestDisplacement(t.tree), 1e-4 * H);
+    }
     resetLiveParameters();
 }
 
 TEST(PhysicalModel, SettlesToOneStillPoseInSteadyWind)
 {
-    usePhysicalModel();
-    windVelocity = 10.0f;
-    LoadedTree t;
-    ASSERT_TRUE(t.load(assetPath("prunus_cerasifera_nigra_mesh.tre")));
-    const double H = heightOf(t.tree);
-    run(t.tree, 30.0, 30.0);
-    std::vector<Vec3> before;
-    for (const CTreeElement* e : t.tree.elementOrder)
-        before.push_back(tipOf(*e));
-    run(t.tree, 2.0, 30.0);
-    double change = 0.0;
-    for (size_t i = 0; i < before.size(); ++i)
-        change = std::max(change, distance(before[i], tipOf(*t.tree.elementOrder[i])));
-    EXPECT_LT(change, 1e-4 * H);
-    EXPECT_GT(largestDisplacement(t.tree), 0.01 * H);  // bent, not at rest
+    for (const char* name : kRestModels) {
+        SCOPED_TRACE(name);
+        usePhysicalModel();
+        windVelocity = 10.0f;
+        LoadedTree t;
+        ASSERT_TRUE(t.load(assetPath(name)));
+        const double H = heightOf(t.tree);
+        run(t.tree, 30.0, 30.0);
+        std::vector<Vec3> before;
+        for (const CTreeElement* e : t.tree.elementOrder)
+            before.push_back(tipOf(*e));
+        run(t.tree, 2.0, 30.0);
+        double change = 0.0;
+        for (size_t i = 0; i < before.size(); ++i)
+            change = std::max(change, distance(before[i], tipOf(*t.tree.elementOrder[i])));
+        EXPECT_LT(change, 1e-4 * H);
+        EXPECT_GT(largestDisplacement(t.tree), 0.01 * H);  // bent, not at rest
+    }
     resetLiveParameters();
 }
 
