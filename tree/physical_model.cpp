@@ -47,14 +47,16 @@
 // continues it (the joint, its continuing child, that one's, to the tip):
 //   1 / omega_s^2 = sum over the chain of J_j / k_j,
 // J_j the rest moment of inertia about joint j of everything outboard of it
-// (the subtree rigid). Each term is the square period of one joint with its
+// (the subtree rigid). Each term is 1/omega_j^2 of one joint with its
 // subtree rigid; the sum is the trace of the chain's flexibility times its
-// mass, 1/omega_1^2 + 1/omega_2^2 + ..., which for a cantilever is within
-// 2 % of the first term alone (3.46 against 3.52 sqrt(EI / mu L^4)). So a
+// mass, 1/omega_1^2 + 1/omega_2^2 + ... over the chain's modes, which for a
+// cantilever is within 4 % of its first mode's 1/omega_1^2 alone (omega_s
+// 3.46 against 3.52 sqrt(EI / mu L^4)). So a
 // branch's first mode is damped near zeta however finely it is cut into
 // segments (a damper from the joint's own frequency, sqrt(k_j / J_j), would
 // damp a chain of n segments as zeta / sqrt(n) or so), and its higher,
 // faster modes more; a leaf's chain is its petiole.
+//
 // Loads, on each body from the wind u at its sampling point (the element's
 // own sample: a segment's midpoint, a leaf's origin) and its velocity v at
 // the drag point (a segment's midpoint, a leaf's centre):
@@ -346,7 +348,6 @@ void CPhysicalModel::build(const CTree& tree)
     for (size_t i = 0; i < n; ++i)
         number[tree.elementOrder[i]] = int32_t(i);
     // Each segment's continuing child: the thickest child segment at its end.
-    std::vector<int32_t> continuation(n, -1);
     for (size_t i = 0; i < n; ++i) {
         const CTreeElement* e = tree.elementOrder[i];
         PhysicalBody& b = bodies[i];
@@ -361,15 +362,14 @@ void CPhysicalModel::build(const CTree& tree)
         b.parent = found == number.end() ? -1 : found->second;
         assert(b.parent < int32_t(i));
         if (segment && b.parent >= 0 && e->attachPosition >= kContinuation) {
-            int32_t& c = continuation[size_t(b.parent)];
+            int32_t& c = geometry[size_t(b.parent)].continuation;
             if (c < 0 || geometry[size_t(c)].diameter < g.diameter)
                 c = int32_t(i);
         }
     }
     for (size_t i = 0; i < n; ++i)
-        if (continuation[i] >= 0) {
-            geometry[i].continuation = continuation[i];
-            PhysicalGeometry& child = geometry[size_t(continuation[i])];
+        if (geometry[i].continuation >= 0) {
+            PhysicalGeometry& child = geometry[size_t(geometry[i].continuation)];
             child.shareLength = geometry[i].length;
             child.shareDiameter = geometry[i].diameter;
         }

@@ -88,8 +88,10 @@ void expectSound(const CTree& tree, const std::string& what)
         // In doubles, as the frames are: the deep chain's tip is 2 km up,
         // where a float's step is 1.2e-4 m.
         double gap = 0.0;
-        for (int r = 0; r < 3; ++r)
-            gap += (M.m[r][3] - (P.m[r][3] + P.m[r][2] * h)) * (M.m[r][3] - (P.m[r][3] + P.m[r][2] * h));
+        for (int r = 0; r < 3; ++r) {
+            const double d = M.m[r][3] - (P.m[r][3] + P.m[r][2] * h);
+            gap += d * d;
+        }
         ASSERT_LT(std::sqrt(gap), 1e-4) << "element " << e->matrixIndex << " came loose";
         const double bend = std::acos(std::clamp(double(dot(e->direction, e->restDirection)), -1.0, 1.0));
         ASSERT_LE(bend, 0.5 * 3.14159265358979 + 1e-3) << "element " << e->matrixIndex << " folded";
